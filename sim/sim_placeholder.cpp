@@ -1,0 +1,2 @@
+// The simulated modem grows here.
+namespace quorvel::sim {}
