@@ -14,6 +14,10 @@ class SerialLink {
   // Writes one whole message a byte at a time. When a byte times out the rest of
   // the message is dropped (the send queues retry it) and false is returned.
   bool WriteMessage(Context& ctx, const uint8_t* bytes, size_t n);
+  // The receive pump reports a vanished device (unplugged adapter) here.
+  void OnDeviceGone(Context& ctx);
+  // The modem's identity reply (0x60 with ACK) arrived on the open port.
+  void OnModemIdentity(Context& ctx);
 };
 
 // One step of the search for the modem, run first in every tick.

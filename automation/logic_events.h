@@ -1,0 +1,15 @@
+#pragma once
+// Logic events: when device A sends ON or OFF for a group, switch a device, a
+// computer group or an X10 address, after an optional wait.
+#include <cstdint>
+
+#include "device/insteon_id.h"
+
+namespace quorvel {
+
+struct Context;
+
+// Called by the incoming-message handling for each standard ON/OFF from a device.
+void MatchLogicEvents(Context& ctx, uint8_t cmd1, const InsteonId& id, uint8_t group);
+
+}  // namespace quorvel
