@@ -28,7 +28,6 @@ void DeviceDatabase::Reset() {
   engineStepFlag = 0;
   checkFlagsHourCode = 3;
   dbFlags = 0;
-  linkStored = false;
 }
 
 void DeviceDatabase::ClearAll() {

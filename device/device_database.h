@@ -83,7 +83,8 @@ class DeviceDatabase {
 
   // Stores one raw 10-byte link record read out of a device at link slot
   // `slotIndex` into every in-use record of that device. Slots outside 0..32 are
-  // ignored. Returns true when at least one record took the link.
+  // ignored. Returns true when at least one record took the link; the caller then
+  // raises the link-stored flags of the engine and the tick.
   bool StoreDeviceLink(int slotIndex, const uint8_t raw[10], const InsteonId& device, Time now,
                        IdentityRequests* requests);
 
@@ -111,7 +112,6 @@ class DeviceDatabase {
   uint8_t engineStepFlag = 0;
   uint8_t checkFlagsHourCode = 3;
   uint8_t dbFlags = 0;
-  bool linkStored = false;  // raised by StoreDeviceLink for the engine
   std::function<void(std::string_view)> traceHook;
 };
 

@@ -8,6 +8,7 @@
 #include "device/device_database.h"
 #include "device/group_table.h"
 #include "engine/main_tick.h"
+#include "engine/refresh_flags.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -48,6 +49,7 @@ struct Context {
   SendQueues queues;
   IncomingState incoming;
   MainTick tick;
+  RefreshFlags refresh;
   SunTimes sun;
 };
 

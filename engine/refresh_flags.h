@@ -1,0 +1,15 @@
+#pragma once
+// Requests from the receive side and the engine that the main tick turns into
+// view refreshes.
+namespace quorvel {
+
+struct RefreshFlags {
+  bool plmAnswered = false;            // the modem's identity reply arrived
+  bool tablesMerged = false;           // stored details merged into the live table
+  bool controllerListRefresh = false;  // incoming messages changed a controller
+  bool linkStored = false;             // a device link record was stored
+  bool eventsViewRefresh = false;      // the modem reported the end of its link table
+  bool dataReady = false;              // the tree's selection may go to the event editors
+};
+
+}  // namespace quorvel
