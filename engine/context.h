@@ -8,6 +8,7 @@
 #include "device/device_database.h"
 #include "device/group_table.h"
 #include "engine/main_tick.h"
+#include "engine/network_engine.h"
 #include "engine/refresh_flags.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
@@ -15,6 +16,7 @@
 #include "platform/notifier.h"
 #include "platform/serial_port.h"
 #include "plm/incoming_messages.h"
+#include "plm/link_reader.h"
 #include "plm/receive_framer.h"
 #include "plm/send_queues.h"
 #include "plm/serial_link.h"
@@ -49,6 +51,8 @@ struct Context {
   SendQueues queues;
   IncomingState incoming;
   MainTick tick;
+  NetworkEngine engine;
+  LinkReader linkReader;
   RefreshFlags refresh;
   SunTimes sun;
 };

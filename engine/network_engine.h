@@ -1,0 +1,86 @@
+#pragma once
+// The operation engine: one step per tick. It paces all transmission, keeps the
+// modem's identity current, drives the link jobs and the device link reader,
+// walks the start-up sequence (configure the modem, read its link table, merge
+// the stored details) and then hands the idle steps to the device polling.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/device_polling.h"
+#include "platform/clock.h"
+
+namespace quorvel {
+
+struct Context;
+
+// engineState: 0..8 walk the start-up sequence; this and above is steady running.
+inline constexpr int kEngineSteady = 9;
+
+// Seconds without a new modem link record before the table read starts over.
+inline constexpr int kPlmReadStallSeconds = 5;
+// Auto-save needs this much quiet on the line and in the device tree.
+inline constexpr int64_t kAutoSaveQuietSeconds = 120;
+// The change counters behind auto-save; a sum above this saves.
+inline constexpr int kAutoSaveThreshold = 5;
+
+// The small modal window that shows long work ("Please wait..."). The program's
+// window draws it from this model.
+struct WaitWindow {
+  bool open = false;
+  int idleSeconds = 30;  // seconds since it opened; the housekeeping counts them
+  std::string text;
+  int bar = 0;
+  bool cancelPressed = false;
+};
+
+// Opens the wait window; opening it while it is open changes nothing, not even its text.
+void ShowWaitWindow(Context& ctx, const std::string& text);
+void CloseWaitWindow(Context& ctx);
+
+struct NetworkEngine {
+  int engineState = 0;
+  int engineWait = 0;
+  int imInfoCountdown = 1;  // steps until the next identity request while the modem is unknown
+  Time minuteMark = 0;
+  int minutesSincePlmRead = 0;
+  int secondTicks = 0;
+  int lastWallSecond = -1;
+  uint32_t lastTableCount = 0;
+  bool plmTableReading = false;
+  bool progressShown = false;
+  int progressStepDivider = 0;
+  int progressDone = 0;
+  // Auto-save change counters; they saturate, so a long busy spell cannot wrap them.
+  int8_t discoveriesSinceSave = 0;
+  int8_t linkReadsSinceSave = 0;
+  int8_t autoSaveCounter = 0;
+  bool firstRun = true;
+  // Raised whenever a device link record is stored.
+  bool linkStored = false;
+  // Time of the last mouse click in the device tree; auto-save waits for quiet there too.
+  Time lastTreeClick = 0;
+
+  WaitWindow wait;
+  PollState poll;
+
+  // The document's save command (saves every file and loads them again). Empty
+  // until the configuration files are wired in: auto-save then saves nothing.
+  std::function<void(Context&)> saveCommand;
+  // The automatic Link Watch repair; returns true when it ended the step early
+  // because the line was not quiet. Empty until Link Watch is wired in.
+  std::function<bool(Context&)> autoRepair;
+};
+
+// Adds to a change counter, holding it at 127.
+void RaiseSaveCounter(int8_t& counter, int by = 1);
+
+// One engine step; the main tick calls it once per tick.
+void EngineStep(Context& ctx);
+// The periodic consistency check: clears give-up counters after hours so that
+// devices are asked again.
+void CheckFlags(Context& ctx);
+// Sets the main tick's hooks to the engine step and CheckFlags.
+void WireEngine(Context& ctx);
+
+}  // namespace quorvel
