@@ -12,8 +12,6 @@ namespace {
 uint32_t Scanned(uint32_t count) { return count < kMaxDevices ? count : kMaxDevices; }
 }  // namespace
 
-std::string_view PictureText(const DeviceRecord& r) { return FixedText(r.picture, kPictureNameWidth + 1); }
-
 DeviceDatabase::DeviceDatabase() {
   std::memset(records, 0, sizeof records);
   std::memset(reserveTable, 0, sizeof reserveTable);

@@ -173,7 +173,9 @@ static_assert(offsetof(DeviceRecord, tileRect2) == 724);
 static_assert(offsetof(DeviceRecord, picture) == 796);
 static_assert(offsetof(DeviceRecord, extData) == 821);
 
-// The device's picture name, bounded so byte 812 (the large-tile flag) never joins it.
+// The device's picture file name. Only bytes 796..811 are read, so byte 812 (the
+// large-tile flag) never joins it; a catalogue picture longer than those 16
+// bytes ("motion-sensor.bmp") is stored cut and given back whole.
 std::string_view PictureText(const DeviceRecord& r);
 
 // Group number (bits 24..31) and id (bits 0..23) packed as tree items and tiles carry them.
