@@ -3,15 +3,12 @@
 // lands the real one; the file goes when it is empty.
 #include "automation/event_action.h"
 #include "automation/logic_events.h"
-#include "automation/sun_times.h"
 #include "automation/time_events.h"
 
 namespace quorvel {
 
 void MatchLogicEvents(Context&, uint8_t, const InsteonId&, uint8_t) {}
 void ScanTimeEvents(Context&) {}
-void RefreshSunTimes(Context&) {}
-bool DayChangeCheck(Context&) { return false; }
 void ExecuteEventAction(Context&, const EventRecord&) {}
 
 }  // namespace quorvel

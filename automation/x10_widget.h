@@ -1,0 +1,15 @@
+#pragma once
+// Building an X10 widget from the address the user typed, such as J11.
+#include <string_view>
+
+#include "automation/widget_record.h"
+
+namespace quorvel {
+
+// A letter A..P (either case) gives its house code; any other first character
+// leaves the house byte at 65, which no table maps, and the text empty. Up to two
+// digits after it give the unit 1..16; anything else gives unit code 0.
+// Bytes past the text are zero.
+WidgetRecord MakeX10Widget(std::string_view typed);
+
+}  // namespace quorvel
