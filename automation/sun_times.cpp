@@ -170,7 +170,8 @@ bool DayChangeCheck(Context& ctx) {
   }
   s.repairPassReset = true;
   RefreshSunTimes(ctx);
-  s.saveRequested = true;
+  // The next quiet moment saves every file, with the new day's counters.
+  ctx.engine.autoSaveCounter = 50;
 
   char line[96];
   std::snprintf(line, sizeof line, "New Day - Sunrise %d:%d, Sunset %d:%d", s.sunriseHour, s.sunriseMinute,

@@ -25,11 +25,10 @@ struct SunTimes {
   bool dayRoll = false;     // the weekday changed: fold today's minutes into week and month
   bool weekReset = false;   // the new day is a Sunday
   bool monthReset = false;  // the month changed
-  // Raised by DayChangeCheck for the engine, which owns the state they touch:
-  // it clears its Link Watch repair first-pass flag and sets its auto-save
-  // counter to 50, then lowers these.
+  // Raised by DayChangeCheck for the automatic Link Watch repair, which owns the
+  // flag it stands for: the repair clears its first-pass flag and lowers this,
+  // so the pass may run again within the current 31-second window.
   bool repairPassReset = false;
-  bool saveRequested = false;
 };
 
 // The sun times for one local date and place, before any daylight-saving hour.

@@ -300,7 +300,7 @@ TEST(DayChangeCheck, FlagsAndLine) {
     EXPECT_EQ(s.weekReset, c.weekReset);
     EXPECT_EQ(s.monthReset, c.monthReset);
     EXPECT_EQ(s.repairPassReset, c.changed);
-    EXPECT_EQ(s.saveRequested, c.changed);
+    EXPECT_EQ(rig->engine.autoSaveCounter, c.changed ? 50 : 0);
     EXPECT_EQ(s.computed, c.changed);
     const std::vector<std::string> lines = rig.Texts(LogChannel::GeneralActivity);
     if (c.line) {
