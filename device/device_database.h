@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "device/device_record.h"
@@ -72,27 +73,44 @@ class DeviceDatabase {
   int FindDevice(const InsteonId& id) const;
   int FindDeviceInGroup(uint8_t group, const InsteonId& id) const;
   int FindDeviceByKey(DeviceKey key) const;
-  int FindLinkInDevice(const InsteonId& device, uint8_t group, const InsteonId& linked) const;
+  // Index of the first in-use link (group, linked) among the links of the device's
+  // in-use records, in slot order; the record's slot goes to *recordSlot if given.
+  int FindLinkInDevice(const InsteonId& device, uint8_t group, const InsteonId& linked,
+                       int* recordSlot = nullptr) const;
   bool InReserveTable(const InsteonId& id) const;
 
+  // Every in-use link, in every counted record, that names the device in `slot`
+  // gets flags 0x02: removed by the system.
   void MarkLinksToDeviceRemoved(int slot);
 
+  // Appends write slot `count` (slot 479 once full, where they stay uncounted and
+  // are overwritten by the next append) and clear nothing they do not set, unless
+  // said otherwise.
+  // A modem link record; a (group, id) already in the table changes nothing.
   void AppendFromPlmLink(const PlmLinkMessage& m);
+  // A device just linked by the modem; linkFlags is left as the slot held it.
   void AppendFromLinkingCompleted(const LinkingCompletedMessage& m);
+  // A device seen only in another device's links: a zeroed record, group 0.
   void AppendDiscovered(const InsteonId& id);
 
   // Stores one raw 10-byte link record read out of a device at link slot
   // `slotIndex` into every in-use record of that device. Slots outside 0..32 are
-  // ignored. Returns true when at least one record took the link; the caller then
-  // raises the link-stored flags of the engine and the tick.
+  // ignored. A linked device not yet in the table is appended as discovered, and
+  // an unidentified device is asked for its identity through `requests` (may be
+  // null) unless a request is already waiting. Returns true when at least one
+  // record took the link; the caller then raises the link-stored flags of the
+  // engine and the tick.
   bool StoreDeviceLink(int slotIndex, const uint8_t raw[10], const InsteonId& device, Time now,
                        IdentityRequests* requests);
 
-  // Merges the loaded copy's stored details into the live table.
+  // Merges the loaded copy's stored details into the live table and opens the
+  // saving gate (kDbMerged). The caller raises the data-ready and tables-merged
+  // flags and computes the sun times if they are not yet known.
   void MergeStored(const DeviceDatabase& loaded);
 
   // Limits counts and link counts that came from a file to what the tables hold,
-  // and terminates texts. Returns a description of what was repaired, or empty.
+  // and terminates names. Returns a description of what was repaired ("count 900
+  // limited to 479; ..."), or empty when the image was sound.
   std::string RepairLoaded();
 
   uint32_t Count() const { return count; }
@@ -113,6 +131,9 @@ class DeviceDatabase {
   uint8_t checkFlagsHourCode = 3;
   uint8_t dbFlags = 0;
   std::function<void(std::string_view)> traceHook;
+
+ private:
+  void CountAppended();
 };
 
 // In-use records of a device: calls fn(slot, record) for each counted record whose id matches.
