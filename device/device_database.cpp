@@ -28,6 +28,8 @@ void DeviceDatabase::Reset() {
   count = 0;
   reserveCount = 0;
   plm.plmFound = 0;  // the modem's id stays known until it answers again
+  plm.plmConfigFlags = 0;
+  plm.plmConfigAcked = 0;
   engineOneShot = 0;
   engineStepFlag = 0;
   checkFlagsHourCode = 3;

@@ -26,6 +26,8 @@ struct PlmInfo {
   uint8_t plmSubcategory = 0;
   uint8_t plmFirmware = 0;
   uint8_t plmFound = 0;
+  uint8_t plmConfigFlags = 0;  // the modem's configuration byte (0x73 reply)
+  uint8_t plmConfigAcked = 0;  // 1 once the modem acknowledged Set IM Configuration
 };
 
 // What storing a device's link may ask of the send side: is an identification
@@ -64,7 +66,8 @@ class DeviceDatabase {
  public:
   DeviceDatabase();
 
-  // Zeroes the counts and flags as construction does, without touching the records.
+  // Zeroes the counts and flags as construction does, without touching the records:
+  // the modem must answer and be configured again. Its id stays known.
   void Reset();
   // Factory reset of the modem: every byte of both tables zero, both counts 0.
   void ClearAll();

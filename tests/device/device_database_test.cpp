@@ -574,6 +574,8 @@ TEST(DeviceDatabase, ResetKeepsRecordsAndClearAllZeroesThem) {
   Put(*db, 1, kDimmer);
   db->plm.plmId = kModem;
   db->plm.plmFound = 1;
+  db->plm.plmConfigAcked = 1;
+  db->plm.plmConfigFlags = 0x40;
   db->dbFlags = kDbMerged;
   db->checkFlagsHourCode = 0x77;
   db->reserveCount = 2;
@@ -582,6 +584,9 @@ TEST(DeviceDatabase, ResetKeepsRecordsAndClearAllZeroesThem) {
   EXPECT_EQ(db->count, 0u);
   EXPECT_EQ(db->reserveCount, 0u);
   EXPECT_EQ(db->plm.plmFound, 0);
+  EXPECT_EQ(db->plm.plmConfigAcked, 0) << "the modem is configured again";
+  EXPECT_EQ(db->plm.plmConfigFlags, 0);
+  EXPECT_EQ(db->plm.plmId, kModem);
   EXPECT_EQ(db->dbFlags, 0);
   EXPECT_EQ(db->checkFlagsHourCode, 3);
   EXPECT_FALSE(db->traceHook);
