@@ -25,7 +25,7 @@ namespace quorvel {
 
 struct Context {
   Context(Clock& clock, SerialPort& port, FileSystem& files, Notifier& notifier)
-      : clock(clock), port(port), files(files), notifier(notifier), log(clock) {}
+      : clock(clock), port(port), files(files), notifier(notifier), log(clock, &notifier) {}
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 
