@@ -3,6 +3,7 @@
 // every test makes a fresh one, so nothing leaks between runs.
 #include "automation/event_record.h"
 #include "automation/sun_times.h"
+#include "automation/time_events.h"
 #include "automation/widget_record.h"
 #include "config/options_record.h"
 #include "device/device_database.h"
@@ -55,6 +56,7 @@ struct Context {
   LinkReader linkReader;
   RefreshFlags refresh;
   SunTimes sun;
+  TimeEventScan timeEvents;
 };
 
 }  // namespace quorvel
