@@ -5,6 +5,7 @@
 #include "automation/sun_times.h"
 #include "automation/time_events.h"
 #include "automation/widget_record.h"
+#include "config/config_files.h"
 #include "config/options_record.h"
 #include "device/device_database.h"
 #include "device/group_table.h"
@@ -45,6 +46,7 @@ struct Context {
   EventTable events;
   WidgetCollection widgets;
   OptionsRecord options{};
+  ConfigFilesState configFiles;
 
   // The modem link and the engine.
   SerialLink link;

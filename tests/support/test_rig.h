@@ -8,6 +8,7 @@
 
 #include "engine/context.h"
 #include "support/fake_serial_port.h"
+#include "support/memory_file_system.h"
 
 namespace quorvel::testing {
 
@@ -21,12 +22,10 @@ class RecordingNotifier : public Notifier {
   std::vector<std::string> messages;
 };
 
-class NullFileSystem : public FileSystem {};
-
 struct TestRig {
   TestClock clock;
   FakeSerialPort port;
-  NullFileSystem files;
+  MemoryFileSystem files;
   RecordingNotifier notifier;
   std::unique_ptr<Context> ctx = std::make_unique<Context>(clock, port, files, notifier);
 

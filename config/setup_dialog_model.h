@@ -1,0 +1,85 @@
+#pragma once
+// What the Setup dialog does, without the dialog: the window shows these
+// controls and forwards the user's actions here, so every effect on the options
+// (and which ones survive Cancel) lives in the core.
+#include <cstdint>
+#include <string>
+
+#include "config/options_record.h"
+
+namespace quorvel {
+
+struct SunClock {
+  int sunriseHour = 0;
+  int sunriseMinute = 0;
+  int sunsetHour = 0;
+  int sunsetMinute = 0;
+};
+
+// The rest of the program as the dialog reaches it: the modem's port, the
+// toolbar's connection indicator and the sun times.
+class SetupDialogHost {
+ public:
+  virtual ~SetupDialogHost() = default;
+  virtual bool PortIsOpen() = 0;
+  virtual void ClosePort() = 0;
+  // The connected (image 10) or disconnected (image 12) look.
+  virtual void SetConnectionIndicator(bool connected) = 0;
+  virtual void RefreshSunTimes() = 0;
+  virtual SunClock SunTimes() = 0;
+};
+
+// The dialog's controls as the window shows them. The window writes the edits,
+// the list selection and the radio buttons as the user changes them.
+struct SetupControls {
+  std::string connectButton;  // 1009
+  std::string portLabel;      // 1011
+  std::string sunLabel;       // 1008
+  std::string timeZoneLabel;  // 1018
+  std::string latitude;       // 1002
+  std::string longitude;      // 1004
+  int timeZoneRow = -1;       // 1000; -1 when the user typed text that is no row
+  std::string portNumber;     // 1015
+  bool forcePort = false;     // 1016 "Force use of this Serial Port for PLM"
+  bool firstFoundPort = true; // 1017 "Use Serial Port with first found PLM"
+  bool discovery = false;     // 1045
+  bool linkWatchRepair = false;  // 1048
+  bool timerEvents = false;   // 1013
+  bool logicEvents = false;   // 1047
+};
+
+class SetupDialogModel {
+ public:
+  SetupDialogModel(OptionsRecord& options, SetupDialogHost& host) : options_(options), host_(host) {}
+
+  // Fills the controls from the options as the dialog opens.
+  void Open();
+
+  // "Connect" / "Dis-Connect".
+  void PressConnect();
+  // A new selection in the time-zone list.
+  void SelectTimeZone(int row);
+  void PressRefreshDisplay();
+  // One of the four run-time switches (a runFlags bit) was clicked; it takes effect at once.
+  void ClickSwitch(uint8_t bit);
+  void ChooseForcePort(bool force);
+  // OK closes the dialog and then takes the edits; the sun times are not recomputed.
+  void PressOk();
+  // Cancel drops typed texts; what was already done stays done.
+  void PressCancel() {}
+
+  SetupControls controls;
+
+ private:
+  void ShowConnection(bool connected);
+  void ShowSunTimes();
+  void ShowSwitches();
+
+  OptionsRecord& options_;
+  SetupDialogHost& host_;
+};
+
+// The decimal value of the leading digits of a text; 0 when there are none.
+uint32_t ParsePortNumber(const std::string& text);
+
+}  // namespace quorvel
