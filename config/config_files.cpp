@@ -139,7 +139,7 @@ bool LoadGroups(Context& ctx, const std::string& folder) {
   // A shorter file fills the table partly; the rest is empty.
   const std::vector<uint8_t>& bytes = ctx.configFiles.readBuffer;
   ctx.groups.Clear();
-  std::memcpy(static_cast<void*>(&ctx.groups), bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(static_cast<void*>(&ctx.groups), bytes.data(), bytes.size());
   int terminated = 0;
   int first = -1;
   for (int g = 0; g < kGroupCount; ++g) {
