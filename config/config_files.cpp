@@ -124,7 +124,7 @@ bool LoadEvents(Context& ctx, const std::string& folder) {
   std::memcpy(&ctx.events, ctx.configFiles.readBuffer.data(), kEventsFileSize);
   std::string repairs;
   if (ctx.events.eventCount > static_cast<uint32_t>(kUsableEventSlots)) {
-    AddRepair(repairs, "eventCount " + std::to_string(ctx.events.eventCount) + " set to " +
+    AddRepair(repairs, "eventCount " + std::to_string(ctx.events.eventCount) + " limited to " +
                            std::to_string(kUsableEventSlots));
     ctx.events.eventCount = kUsableEventSlots;
   }
@@ -140,20 +140,7 @@ bool LoadGroups(Context& ctx, const std::string& folder) {
   const std::vector<uint8_t>& bytes = ctx.configFiles.readBuffer;
   ctx.groups.Clear();
   if (!bytes.empty()) std::memcpy(static_cast<void*>(&ctx.groups), bytes.data(), bytes.size());
-  int terminated = 0;
-  int first = -1;
-  for (int g = 0; g < kGroupCount; ++g) {
-    if (TerminateFixedText(ctx.groups.groups[g].label, kGroupLabelWidth)) {
-      if (first < 0) first = g;
-      ++terminated;
-    }
-  }
-  std::string repairs;
-  if (terminated > 0) {
-    repairs = "label terminated in " + std::to_string(terminated) + (terminated == 1 ? " group" : " groups") +
-              " (first: group " + std::to_string(first) + ")";
-  }
-  LogRepairs(ctx, kGroupsFileName, repairs);
+  LogRepairs(ctx, kGroupsFileName, ctx.groups.RepairLoaded());
   return true;
 }
 
@@ -165,17 +152,18 @@ bool LoadWidgets(Context& ctx, const std::string& folder) {
   // A trailing partial record is ignored. Every widget gets a new key.
   const size_t n = bytes.size() / kWidgetFileRecordSize;
   ctx.widgets.widgets.clear();
-  int terminated = 0;
+  size_t terminated = 0;
+  size_t first = 0;
   for (size_t i = 0; i < n; ++i) {
     WidgetRecord w;
     std::memcpy(&w, bytes.data() + i * kWidgetFileRecordSize, sizeof w);
-    if (TerminateFixedText(w.addressText, kWidgetAddressWidth)) ++terminated;
+    if (TerminateFixedText(w.addressText, kWidgetAddressWidth) && terminated++ == 0) first = i;
     ctx.widgets.Add(w);
   }
   std::string repairs;
   if (terminated > 0) {
-    repairs = "addressText terminated in " + std::to_string(terminated) +
-              (terminated == 1 ? " widget" : " widgets");
+    repairs = "addressText terminated in " + std::to_string(terminated) + " widgets, first record " +
+              std::to_string(first);
   }
   if (r.length > kMaxStoredWidgets * kWidgetFileRecordSize) {
     AddRepair(repairs, "records beyond " + std::to_string(kMaxStoredWidgets) + " ignored");
