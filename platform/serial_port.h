@@ -32,6 +32,10 @@ class SerialPort {
 
   // Device path or name of a port number, for log lines.
   virtual std::string PortName(int portNumber) const = 0;
+
+  // A port number the search must keep to (the user named one device outright),
+  // or 0 to walk ports 1..16.
+  virtual int PinnedPort() const { return 0; }
 };
 
 }  // namespace quorvel

@@ -1,6 +1,6 @@
 #pragma once
-// The modem link over a serial port: opening, the search for the modem, and
-// bounded writes. (Being filled in; this is its interface.)
+// The modem link over a serial port: the search for the modem, opening and
+// closing, and bounded writes. The only path to the modem.
 #include <cstddef>
 #include <cstdint>
 
@@ -8,16 +8,58 @@ namespace quorvel {
 
 struct Context;
 
+// Texts of the search, written to the General Activity channel.
+inline constexpr const char* kPortOpenText = "Serial Port On %d : Open";
+inline constexpr const char* kPortFailText = "Serial Port On %d : Fail";
+inline constexpr const char* kSearchingText = "Searching for Power Line Modem #2413U,2412S,2412U";
+inline constexpr const char* kModemIdentityText = "%02x.%02x.%02x   %s  FirmWare %x.%x";
+inline constexpr const char* kDeviceGoneText = "Serial Port On %d : Device gone, searching again";
+inline constexpr const char* kWriteTimeoutText = "Serial Port On %d : Write timed out, message dropped";
+
 class SerialLink {
  public:
+  // Ticks the modem has to answer Get IM Info on a newly opened port.
+  static constexpr int kAnswerTicks = 20;
+  // Ticks after an open during which nothing but the Get IM Info goes out, so a
+  // USB adapter that has just been opened can settle (about 200 ms).
+  static constexpr int kSettleTicks = 2;
+
   bool IsOpen(const Context& ctx) const;
   // Writes one whole message a byte at a time. When a byte times out the rest of
   // the message is dropped (the send queues retry it) and false is returned.
+  // Nothing is written, and false returned, while no port is open or the port
+  // is settling after its open.
   bool WriteMessage(Context& ctx, const uint8_t* bytes, size_t n);
   // The receive pump reports a vanished device (unplugged adapter) here.
   void OnDeviceGone(Context& ctx);
   // The modem's identity reply (0x60 with ACK) arrived on the open port.
   void OnModemIdentity(Context& ctx);
+
+  // The setup dialog's Disconnect and Connect.
+  void Disconnect(Context& ctx);
+  void Connect(Context& ctx);
+
+  // The modem answered Get IM Info on the port that is open now.
+  bool Answered() const { return answered_; }
+  // Port number of the open port, or 0.
+  int OpenPortNumber() const { return openPort_; }
+  bool Settling() const { return settle_ > 0; }
+
+  // One step of the search, run first in every tick.
+  void Search(Context& ctx);
+  void ClosePort(Context& ctx);
+
+  int searchPort = -1;     // next port to try; -1: take it from the options
+  int searchCounter = 10;  // ticks, counted as the search describes
+
+ private:
+  bool OpenPort(Context& ctx, int portNumber);
+  bool WriteBytes(Context& ctx, const uint8_t* bytes, size_t n);
+
+  bool identityLogged_ = false;
+  bool answered_ = false;  // per connection: cleared by each open, set by the 0x60 ACK
+  int openPort_ = 0;
+  int settle_ = 0;
 };
 
 // One step of the search for the modem, run first in every tick.

@@ -1,0 +1,152 @@
+#include "plm/serial_link.h"
+
+#include <cstdio>
+#include <string>
+
+#include "device/device_catalogue.h"
+#include "engine/context.h"
+
+namespace quorvel {
+
+namespace {
+
+// The counter only needs to stay above the answer window once a modem has
+// answered; holding it there keeps a link that runs for years from overflowing.
+constexpr int kCounterCeiling = 1000;
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[160];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+}  // namespace
+
+bool SerialLink::IsOpen(const Context& ctx) const { return ctx.port.IsOpen(); }
+
+bool SerialLink::OpenPort(Context& ctx, int portNumber) {
+  if (ctx.port.IsOpen()) return true;
+  if (!ctx.port.Open(portNumber)) return false;
+  ctx.framer.Reset();
+  openPort_ = portNumber;
+  answered_ = false;
+  settle_ = kSettleTicks;
+  return true;
+}
+
+void SerialLink::ClosePort(Context& ctx) {
+  const bool wasOpen = ctx.port.IsOpen();
+  if (wasOpen) ctx.port.Close();
+  // A partial frame from the old port must not spoil the first frame of the next.
+  ctx.framer.Reset();
+  answered_ = false;
+  settle_ = 0;
+  if (wasOpen) ctx.notifier.ConnectionChanged(false, openPort_);
+  openPort_ = 0;
+}
+
+bool SerialLink::WriteBytes(Context& ctx, const uint8_t* bytes, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    switch (ctx.port.WriteByte(bytes[i])) {
+      case IoStatus::Ok:
+        break;
+      case IoStatus::TimedOut:
+        // A stalled line: the rest of this message would only stall too. The
+        // send queues retry the whole message as they do for any lost reply.
+        ctx.log.LogActivity(Format(kWriteTimeoutText, openPort_));
+        return false;
+      case IoStatus::Gone:
+        OnDeviceGone(ctx);
+        return false;
+      case IoStatus::NotOpen:
+        return false;
+    }
+  }
+  return true;
+}
+
+bool SerialLink::WriteMessage(Context& ctx, const uint8_t* bytes, size_t n) {
+  if (!ctx.port.IsOpen() || settle_ > 0) return false;
+  return WriteBytes(ctx, bytes, n);
+}
+
+void SerialLink::OnDeviceGone(Context& ctx) {
+  if (!ctx.port.IsOpen()) return;
+  // The descriptor of an unplugged adapter reads nothing for ever; closing it
+  // lets the search open the device again once it is plugged back in.
+  ctx.log.LogActivity(Format(kDeviceGoneText, openPort_));
+  ClosePort(ctx);
+}
+
+void SerialLink::OnModemIdentity(Context& ctx) {
+  if (ctx.port.IsOpen()) answered_ = true;
+}
+
+void SerialLink::Disconnect(Context& ctx) {
+  ClosePort(ctx);
+  ctx.options.userDisconnect = 1;
+}
+
+void SerialLink::Connect(Context& ctx) { ctx.options.userDisconnect = 0; }
+
+void SerialLink::Search(Context& ctx) {
+  if (settle_ > 0 && --settle_ == 0 && ctx.port.IsOpen()) ctx.notifier.ConnectionChanged(true, openPort_);
+
+  if (searchPort == -1) searchPort = ctx.options.comPort;
+  if (searchPort < 0) searchPort = 0;
+  // A port the user pinned: the device named outright, or the setup dialog's
+  // forced port. The search then tries nothing else.
+  int pinned = ctx.port.PinnedPort();
+  const bool pinnedByDevice = pinned != 0;
+  if (!pinnedByDevice && ctx.options.forcePort == 1 && ctx.options.forcedPortNumber >= 1 &&
+      ctx.options.forcedPortNumber <= 16) {
+    pinned = static_cast<int>(ctx.options.forcedPortNumber);
+  }
+  if (pinned != 0) searchPort = pinned;
+  if (searchPort > 16) {
+    // Port 0 names no port: its attempt fails and the search goes on with 1.
+    searchPort = 0;
+    ctx.log.ClearActivity();
+  }
+
+  if (!ctx.port.IsOpen() && ctx.options.userDisconnect == 0) {
+    ++searchCounter;
+    if (searchCounter > kAnswerTicks) {
+      searchCounter = 0;
+      identityLogged_ = false;
+      if (OpenPort(ctx, searchPort)) {
+        ctx.log.LogActivity(Format(kPortOpenText, searchPort));
+        // A device named outright is not one of the numbered ports: the
+        // user's port number stays as it was.
+        if (!pinnedByDevice) ctx.options.comPort = searchPort;
+        ++searchPort;
+        ctx.log.LogActivity(kSearchingText);
+        static constexpr uint8_t kGetImInfo[] = {0x02, 0x60};
+        WriteBytes(ctx, kGetImInfo, sizeof kGetImInfo);
+        ctx.engine.engineState = 0;
+      } else {
+        ctx.log.LogActivity(Format(kPortFailText, searchPort));
+        ++searchPort;
+      }
+    }
+  }
+
+  if (searchCounter < kCounterCeiling) ++searchCounter;
+  if (searchCounter > kAnswerTicks) {
+    if (!answered_ && ctx.port.IsOpen()) ClosePort(ctx);
+    if (answered_ && !identityLogged_) {
+      searchPort = pinnedByDevice ? pinned : ctx.options.comPort;
+      identityLogged_ = true;
+      const PlmInfo& plm = ctx.db.plm;
+      const std::string name(ProductName(plm.plmCategory, plm.plmSubcategory));
+      ctx.log.LogActivity(Format(kModemIdentityText, plm.plmId.b[0], plm.plmId.b[1], plm.plmId.b[2],
+                                 name.c_str(), plm.plmFirmware >> 4, plm.plmFirmware & 0x0F));
+      ctx.notifier.Refresh(ViewRefresh::DeviceTree);
+    }
+  }
+}
+
+void PortSearch(Context& ctx) { ctx.link.Search(ctx); }
+
+}  // namespace quorvel
