@@ -15,7 +15,7 @@ namespace quorvel {
 namespace {
 
 using testing::FakeSerialPort;
-using testing::NullFileSystem;
+using testing::MemoryFileSystem;
 
 const std::string kOpen3 = "Serial Port On 3 : Open";
 const std::string kSearching = "Searching for Power Line Modem #2413U,2412S,2412U";
@@ -86,7 +86,7 @@ class Search : public ::testing::Test {
 
   TestClock clock_;
   ScriptedPort port_;
-  NullFileSystem files_;
+  MemoryFileSystem files_;
   ConnectionNotifier notifier_;
   std::unique_ptr<Context> ctx_ = std::make_unique<Context>(clock_, port_, files_, notifier_);
   int modemPort_ = 0;
