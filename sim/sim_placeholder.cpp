@@ -1,2 +1,0 @@
-// The simulated modem grows here.
-namespace quorvel::sim {}
