@@ -38,7 +38,7 @@ void ReportFailure(Context& ctx, const std::string& path, const FileResult& resu
 
 // Writes one file and reports it: the "Writing" line once it is safely on the
 // disk, a failure line and the cause otherwise.
-bool SaveFile(Context& ctx, SaveResult& out, ConfigFile which, const std::string& path,
+void SaveFile(Context& ctx, SaveResult& out, ConfigFile which, const std::string& path,
               const char* what, std::initializer_list<std::span<const uint8_t>> blocks) {
   size_t size = 0;
   for (const auto& b : blocks) size += b.size();
@@ -49,12 +49,13 @@ bool SaveFile(Context& ctx, SaveResult& out, ConfigFile which, const std::string
       ctx.log.LogActivity(std::string("Writing ") + what + " to file: " + path + ", size " +
                           std::to_string(size) + " bytes.");
     }
-    return true;
+    return;
   }
   out.failed |= which;
   if (ctx.configFiles.saveLogEnabled) ctx.log.LogActivity("Could not write " + path);
+  // Unlike a missing file on reading, a file that cannot be written is always
+  // news to the user: the save did not happen.
   ReportFailure(ctx, path, r);
-  return false;
 }
 
 // Reads a file for a loader. False when it is absent (silently) or unreadable
@@ -250,6 +251,10 @@ SaveResult SaveCommand(Context& ctx) {
   const SaveResult saved = SaveAll(ctx);
   LoadAll(ctx, saved.written);
   return saved;
+}
+
+void WireConfigFiles(Context& ctx) {
+  ctx.engine.saveCommand = [](Context& c) { SaveCommand(c); };
 }
 
 void LoadAtStart(Context& ctx) {

@@ -78,6 +78,10 @@ uint8_t LoadAll(Context& ctx, uint8_t files = kAllConfigFiles);
 // written is not reloaded, so edits that could not be saved stay in memory.
 SaveResult SaveCommand(Context& ctx);
 
+// Hands the network engine its save command (NetworkEngine::saveCommand), which
+// its auto-save runs when the network is quiet.
+void WireConfigFiles(Context& ctx);
+
 // Program start: switches the save log on, loads the five files and applies the
 // options' start-up rules.
 void LoadAtStart(Context& ctx);

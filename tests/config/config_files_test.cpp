@@ -465,6 +465,19 @@ TEST(ConfigFiles, SaveCommandReloadsWhatItWroteWithNewWidgetKeys) {
   EXPECT_TRUE(rig.notifier.messages.empty());
 }
 
+TEST(ConfigFiles, TheEnginesSaveCommandSavesAndReloads) {
+  TestRig rig;
+  FillRecordSet(*rig, 12, 2);
+  OpenGate(*rig);
+  WireConfigFiles(*rig);
+  ASSERT_TRUE(rig->engine.saveCommand);
+  rig->engine.saveCommand(*rig);
+  for (const auto& [name, image] : ExpectedImages(*rig)) {
+    EXPECT_TRUE(*rig.files.Get(ConfigPath(name.c_str())) == image) << name;
+  }
+  EXPECT_EQ(rig->loaded.count, kMaxDevices) << "reloaded after saving";
+}
+
 // A read-back that fails must not leave cleared options, an empty group table
 // or no widgets behind for the next save to store.
 TEST(ConfigFiles, AFailedReadBackKeepsWhatWasInMemory) {
