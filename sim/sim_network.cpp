@@ -16,7 +16,7 @@ constexpr int kRepeatGapMillis = 40;       // between copies of one broadcast
 constexpr int kCleanupGapMillis = 150;     // between the clean-ups of one press
 constexpr int kLinkingMillis = 240000;     // Start ALL-Linking lasts four minutes
 constexpr int kPressAwakeMillis = 5000;    // a sleeper listens this long after a press
-constexpr int kCommandGapMillis = 500;     // a command whose bytes stop this long is dropped
+constexpr int kCommandGapMillis = 240;     // a command whose bytes stop this long is dropped
 constexpr int kByteMicros = 521;           // one byte at 19200 baud, 8N1
 
 bool Earlier(const auto& a, const auto& b) { return a.at != b.at ? a.at > b.at : a.seq > b.seq; }

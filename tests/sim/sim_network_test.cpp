@@ -350,6 +350,18 @@ TEST_F(Simulator, AnswersBecomeReadableOnlyWhenTheirTimeComes) {
   EXPECT_EQ(port_->Available(), 20);
 }
 
+// A command whose bytes stop part-way is forgotten, so it cannot swallow the
+// start of the next one; bytes before a start byte are ignored.
+TEST_F(Simulator, AnUnfinishedCommandIsDroppedAfterAPause) {
+  Write({0x02, 0x62, 0x2a, 0x10});
+  clock_.AdvanceMillis(300);
+  EXPECT_EQ(Exchange({0x15, 0x06, 0x02, 0x60}), (Bytes{0x02, 0x60, 0x1e, 0x65, 0xa2, 0x03, 0x15, 0x9e, 0x06}));
+  // Without the pause the bytes belong to the command they continue.
+  Write({0x02, 0x6B});
+  clock_.AdvanceMillis(100);
+  EXPECT_EQ(Exchange({0x40}), (Bytes{0x02, 0x6B, 0x40, 0x06}));
+}
+
 TEST_F(Simulator, FaultsOfOneDevice) {
   Dev(kRelay).deaf = true;
   EXPECT_EQ(Exchange(Send(0x02, 0x19, 0x00)), Echo(Send(0x02, 0x19, 0x00)));
