@@ -162,9 +162,18 @@ int main(int argc, char** argv) {
       if (write(master, out, n) < 0 && errno != EAGAIN) break;
     }
     if (nextPress >= 0 && clock.NowMillis() >= nextPress) {
-      std::vector<sim::SimDevice>& devices = network.Devices();
-      if (!devices.empty()) {
-        const sim::SimDevice& d = devices[activity.Below(static_cast<uint32_t>(devices.size()))];
+      // Someone presses a button of a device that controls something.
+      std::vector<const sim::SimDevice*> controllers;
+      for (const sim::SimDevice& d : network.Devices()) {
+        for (const sim::LinkEntry& e : d.Links()) {
+          if (e.Controller() && e.group == 1) {
+            controllers.push_back(&d);
+            break;
+          }
+        }
+      }
+      if (!controllers.empty()) {
+        const sim::SimDevice& d = *controllers[activity.Below(static_cast<uint32_t>(controllers.size()))];
         const uint8_t cmd1 = activity.Below(2) == 0 ? 0x11 : 0x13;
         network.Press(d.id, 1, cmd1);
         if (verbose) std::fprintf(stderr, "quorvel-sim: pressed %s %s\n", d.name.c_str(), cmd1 == 0x11 ? "ON" : "OFF");
