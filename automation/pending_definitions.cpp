@@ -1,10 +1,11 @@
 // Temporary definitions of functions whose owners are still building them, so
 // everything links meanwhile. Each owner deletes its definition here when it
 // lands the real one; the file goes when it is empty.
-#include "automation/event_action.h"
+#include "plm/link_reader.h"
 
 namespace quorvel {
 
-void ExecuteEventAction(Context&, const EventRecord&) {}
+void OnPeekReply(Context&, const uint8_t*, size_t) {}
+void OnExtendedLinkRecord(Context&, const uint8_t*, size_t) {}
 
 }  // namespace quorvel

@@ -27,7 +27,9 @@ namespace quorvel {
 
 struct Context {
   Context(Clock& clock, SerialPort& port, FileSystem& files, Notifier& notifier)
-      : clock(clock), port(port), files(files), notifier(notifier), log(clock, &notifier) {}
+      : clock(clock), port(port), files(files), notifier(notifier), log(clock, &notifier) {
+    framer.handler = &incoming;
+  }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 

@@ -10,6 +10,8 @@ struct RefreshFlags {
   bool linkStored = false;             // a device link record was stored
   bool eventsViewRefresh = false;      // the modem reported the end of its link table
   bool dataReady = false;              // the tree's selection may go to the event editors
+  bool deviceTreeRefresh = false;      // a known device pressed its SET button: rebuild the tree
+  bool deviceListShownReset = false;   // the modem's identity or a link changed: the tick's shown count goes to 0
 };
 
 }  // namespace quorvel

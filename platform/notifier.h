@@ -24,6 +24,8 @@ class Notifier {
   virtual ~Notifier() = default;
 
   virtual void Refresh(ViewRefresh /*what*/) {}
+  // The records of one device changed: its tree item and tile (by DeviceKey) redraw.
+  virtual void DeviceChanged(uint32_t /*deviceKey*/) {}
   // A message box in the program; a log line when headless.
   virtual void ShowMessage(std::string_view /*title*/, std::string_view /*text*/) {}
   // Progress of long work, such as reading the modem's link table.
