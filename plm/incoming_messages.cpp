@@ -469,7 +469,7 @@ void IncomingState::OnModemReply(Context& ctx, const uint8_t* f, size_t n) {
     case 0x6B:
       if (n >= 4) {
         CompleteModemCommand(ctx, code);
-        plmConfigAcked = 1;
+        ctx.db.plm.plmConfigAcked = 1;
       }
       break;
     case 0x6F:
@@ -481,7 +481,7 @@ void IncomingState::OnModemReply(Context& ctx, const uint8_t* f, size_t n) {
     case 0x73:
       if (n >= 6) {
         CompleteModemCommand(ctx, code);
-        plmConfigFlags = f[2];
+        ctx.db.plm.plmConfigFlags = f[2];
       }
       break;
     default:

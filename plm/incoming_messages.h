@@ -27,7 +27,8 @@ inline constexpr uint8_t kModemNak = 0x15;
 
 // The framer hands every complete frame here (repeats of standard messages
 // never arrive). The fields below are read by the engine and the device link
-// reader; the engine resets the modem read state when it starts a read.
+// reader; the engine resets the modem read state when it starts a read. The
+// modem's configuration replies go to the database's PlmInfo.
 class IncomingState : public FrameHandler {
  public:
   void HandleFrame(Context& ctx, const uint8_t* frame, size_t length) override;
@@ -38,11 +39,6 @@ class IncomingState : public FrameHandler {
   uint8_t lastReplyFlags = 0;
   uint8_t lastReplyCmd2 = 0;
   uint8_t lastMessageType = 0;  // flags & 0xE0 of the last standard or extended message
-
-  // The modem's configuration: its byte from the 0x73 reply, and 1 once it
-  // acknowledged Set IM Configuration (0x6B). The database reset clears plmConfigAcked.
-  uint8_t plmConfigFlags = 0;
-  uint8_t plmConfigAcked = 0;
 
   // Reading the modem's link table (Get First 0x69 / Get Next 0x6A).
   int plmReadAckCount = 0;       // echoes seen since the last NAK
