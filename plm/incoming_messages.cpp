@@ -175,19 +175,37 @@ void IdentityBroadcast(Context& ctx, const InsteonId& from, uint8_t category, ui
   EnqueueModemCommand(ctx, find, sizeof find);
 }
 
+// The in-use keypads of the table, in slot order, found once per message: a
+// responder's LED update looks its links up among them instead of scanning
+// every record for every link.
+struct Keypads {
+  int slots[kMaxDevices];
+  int count = -1;  // not gathered yet
+
+  void Gather(const DeviceDatabase& db) {
+    if (count >= 0) return;
+    count = 0;
+    const uint32_t n = db.count < kMaxDevices ? db.count : kMaxDevices;
+    for (uint32_t i = 0; i < n; ++i)
+      if (db.records[i].InUse() && IsKeypadLinc(db.records[i])) slots[count++] = static_cast<int>(i);
+  }
+  int Find(const DeviceDatabase& db, const InsteonId& id) const {
+    for (int k = 0; k < count; ++k)
+      if (db.records[slots[k]].id == id) return slots[k];
+    return -1;
+  }
+};
+
 // A keypad that shares a responder shows that responder's state on its button.
-void UpdateKeypadLeds(Context& ctx, const DeviceRecord& responder, uint8_t cmd1) {
+void UpdateKeypadLeds(Context& ctx, Keypads& keypads, const DeviceRecord& responder, uint8_t cmd1) {
   DeviceDatabase& db = ctx.db;
-  const uint32_t n = db.count < kMaxDevices ? db.count : kMaxDevices;
+  keypads.Gather(db);
   for (int j = 0; j < responder.LinkLimit(); ++j) {
     const LinkRecord& link = responder.links[j];
     if (!link.InUse()) continue;
-    DeviceRecord* keypad = nullptr;
-    for (uint32_t i = 0; i < n && keypad == nullptr; ++i) {
-      DeviceRecord& c = db.records[i];
-      if (c.id == link.id && c.InUse() && IsKeypadLinc(c)) keypad = &c;
-    }
-    if (keypad == nullptr) continue;
+    const int found = keypads.Find(db, link.id);
+    if (found < 0) continue;
+    DeviceRecord* keypad = &db.records[found];
     const int bit = GroupBit(link.group);
     if (bit < 0) continue;
     const uint8_t mask = static_cast<uint8_t>(1u << bit);
@@ -234,6 +252,7 @@ void GroupBroadcast(Context& ctx, const InsteonId& from, uint8_t g, uint8_t cmd1
   }
 
   // The responders of this button follow it.
+  Keypads keypads;
   const uint32_t n = db.count < kMaxDevices ? db.count : kMaxDevices;
   for (uint32_t i = 0; i < n; ++i) {
     DeviceRecord& r = db.records[i];
@@ -243,7 +262,7 @@ void GroupBroadcast(Context& ctx, const InsteonId& from, uint8_t g, uint8_t cmd1
       NameFromCatalogueIfEmpty(r);
       if (IsOff(cmd1)) r.level = 0;
       if (IsOn(cmd1)) r.level = (r.InUse() && r.category == 0x01) ? link.data[0] : 255;
-      if ((r.workFlags & kWorkPass) == 0 && FindHeldFor(ctx, from) < 0) UpdateKeypadLeds(ctx, r, cmd1);
+      if ((r.workFlags & kWorkPass) == 0 && FindHeldFor(ctx, from) < 0) UpdateKeypadLeds(ctx, keypads, r, cmd1);
       MarkPass(ctx, r.id);
       if (IsOn(cmd1) || IsOff(cmd1)) {
         const bool on = IsOn(cmd1);
