@@ -109,7 +109,7 @@ TEST_F(LogicEvents, MatchesSenderCommandAndGroup) {
        1,
        0x11,
        {0, 1},
-       {"Logic Event - 0a.0b.0c, ON then 1d.2e.3f, ON 128", "Logic Event - 7, ON"}},
+       {"Logic Event - 0a.0b.0c, ON then 1d.2e.3f, ON 128", "Logic Event - 7, ON", "Computer Group 7 On"}},
       {"keypad_off", kKeypad, 1, 0x13, {2}, {"0a.0b.0c Group 1 OFF  then delay 0:0 C7 OFF"}},
       {"motion_dusk", kMotion, 2, 0x11, {3}, {"Logic Event - 22.33.44, ON then 1d.2e.3f, OFF 0"}},
       {"motion_group_1", kMotion, 1, 0x11, {}, {}},
