@@ -1,5 +1,0 @@
-if(EXISTS "/work/wt/queues/build-asan/tests/quorvel_tests_log[1]_tests.cmake")
-  include("/work/wt/queues/build-asan/tests/quorvel_tests_log[1]_tests.cmake")
-else()
-  add_test(quorvel_tests_log_NOT_BUILT quorvel_tests_log_NOT_BUILT)
-endif()
