@@ -111,6 +111,18 @@ class TraceDecoder final : private LogSink {
     ctx_->framer.Reset();
   }
 
+  // Forgets the capture so far, as if the program had just started: the next
+  // capture meets a fresh receive side.
+  void Restart() {
+    held_.clear();
+    // Built anew in the same place: the context is large, and a fuzzer restarts often.
+    Context* ctx = ctx_.get();
+    ctx->log.RemoveSink(this);
+    std::destroy_at(ctx);
+    std::construct_at(ctx, clock_, port_, files_, notifier_);
+    ctx->log.AddSink(this);
+  }
+
   Context& context() { return *ctx_; }
 
  private:
@@ -147,8 +159,7 @@ class TraceDecoder final : private LogSink {
 // Decodes a whole capture: hex text line by line, or with `raw` the bytes as
 // they are. Unreadable hex tokens are reported on `err`, naming their line, and
 // skipped. Returns 0, or 1 when some input was unreadable.
-inline int DecodeCapture(std::istream& in, std::ostream& out, std::ostream& err, bool raw) {
-  TraceDecoder decoder(out);
+inline int DecodeCapture(TraceDecoder& decoder, std::istream& in, std::ostream& err, bool raw) {
   int status = 0;
   if (raw) {
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -170,6 +181,11 @@ inline int DecodeCapture(std::istream& in, std::ostream& out, std::ostream& err,
   }
   decoder.Finish();
   return status;
+}
+
+inline int DecodeCapture(std::istream& in, std::ostream& out, std::ostream& err, bool raw) {
+  TraceDecoder decoder(out);
+  return DecodeCapture(decoder, in, err, raw);
 }
 
 }  // namespace quorvel::tools

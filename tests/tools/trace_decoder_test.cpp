@@ -84,6 +84,30 @@ TEST(TraceDecoder, UnreadableTokensAreReportedWithTheirLine) {
             " From 1a.2b.3c      To 11.22.33   On 100%\n");
 }
 
+TEST(TraceDecoder, RestartForgetsTheCaptureSoFar) {
+  const std::string capture = "02 50 1A 2B 3C 11 22 33 00 11 FF 02 62 1A\n";
+  std::ostringstream out;
+  std::ostringstream err;
+  TraceDecoder decoder(out);
+  std::istringstream first(capture);
+  DecodeCapture(decoder, first, err, false);
+  const std::string once = out.str();
+  ASSERT_NE(once.find("On 100%"), std::string::npos);
+  ASSERT_NE(once.find("Incomplete frame at end of input: 02 62 1A"), std::string::npos);
+
+  // Without a restart the same message again is a repeat, and gets no decoded line.
+  out.str("");
+  std::istringstream again(capture);
+  DecodeCapture(decoder, again, err, false);
+  EXPECT_EQ(out.str().find("On 100%"), std::string::npos);
+
+  out.str("");
+  decoder.Restart();
+  std::istringstream restarted(capture);
+  DecodeCapture(decoder, restarted, err, false);
+  EXPECT_EQ(out.str(), once);
+}
+
 TEST(HexInput, ParsesTheFormsOfACapture) {
   struct Case {
     const char* line;
