@@ -13,6 +13,7 @@
 #include "engine/context.h"
 #include "plm/receive_framer.h"
 #include "tools/memory_port.h"
+#include "tools/no_files.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ __attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { 
 namespace {
 
 using namespace quorvel;
-
-class NoFiles final : public FileSystem {};
 
 class CountingHandler final : public FrameHandler {
  public:
@@ -88,7 +87,7 @@ void BM_FramerMixedStream(benchmark::State& state) {
   const std::vector<uint8_t>& stream = mixed.bytes;
   TestClock clock;
   tools::MemoryPort port;
-  NoFiles files;
+  tools::NoFiles files;
   NullNotifier notifier;
   auto ctx = std::make_unique<Context>(clock, port, files, notifier);
   CountingHandler handler;

@@ -8,12 +8,11 @@
 #include "engine/context.h"
 #include "plm/receive_framer.h"
 #include "tools/memory_port.h"
+#include "tools/no_files.h"
 
 namespace {
 
 using namespace quorvel;
-
-class NoFiles final : public FileSystem {};
 
 class CheckingHandler final : public FrameHandler {
  public:
@@ -48,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // so every input meets a fresh program and a crash reproduces from it alone.
   static TestClock clock;
   static tools::MemoryPort port;
-  static NoFiles files;
+  static tools::NoFiles files;
   static NullNotifier notifier;
   alignas(Context) static unsigned char storage[sizeof(Context)];
   clock.Set(1300000000);

@@ -17,6 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "tools/memory_port.h"
+#include "tools/no_files.h"
 
 namespace quorvel::tools {
 
@@ -143,8 +144,6 @@ class TraceDecoder final : private LogSink {
     for (const std::string& h : held_) out_ << h << '\n';
     held_.clear();
   }
-
-  class NoFiles final : public FileSystem {};
 
   std::ostream& out_;
   TestClock clock_;
