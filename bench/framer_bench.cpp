@@ -4,32 +4,14 @@
 // own share per frame should be zero.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "engine/context.h"
 #include "plm/receive_framer.h"
 #include "tools/memory_port.h"
 #include "tools/no_files.h"
-
-namespace {
-
-std::atomic<uint64_t> g_allocations{0};
-
-}  // namespace
-
-// Replacements of the global allocation functions, so every allocation is seen.
-// Kept out of line: inlined, the compiler takes malloc/free for a mismatch.
-__attribute__((noinline)) void* operator new(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -101,9 +83,9 @@ void BM_FramerMixedStream(benchmark::State& state) {
   uint64_t allocations = 0;
   for (auto _ : state) {
     port.Load(stream.data(), stream.size());
-    const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    const uint64_t before = bench::AllocationCount();
     while (ctx->framer.PumpReceive(*ctx)) clock.AdvanceMillis(160);
-    allocations += g_allocations.load(std::memory_order_relaxed) - before;
+    allocations += bench::AllocationCount() - before;
   }
   benchmark::DoNotOptimize(handler.checksum);
   const double frames = static_cast<double>(state.iterations() * mixed.frames);
