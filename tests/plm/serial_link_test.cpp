@@ -352,5 +352,37 @@ TEST_F(Search, APinnedPortIsTheOnlyOneTried) {
   }
 }
 
+
+// Frames the receive side completes, as the handlers would get them.
+class FrameRecorder : public FrameHandler {
+ public:
+  void HandleFrame(Context&, const uint8_t* frame, size_t length) override {
+    frames.emplace_back(frame, frame + length);
+  }
+  std::vector<std::vector<uint8_t>> frames;
+};
+
+// A frame cut off when the adapter vanished must not be glued to the first
+// frame of the reopened port.
+TEST_F(Search, APartialFrameDoesNotOutliveItsPort) {
+  FrameRecorder recorder;
+  ctx().framer.handler = &recorder;
+  ctx().options.comPort = 2;
+  modemPort_ = 2;
+  port_.AllowPort(2);
+  Ticks(30);
+  port_.Feed({0x02, 0x50, 0x2a, 0x10});
+  ctx().framer.PumpReceive(ctx());
+  port_.SetGone(true);
+  ctx().framer.PumpReceive(ctx());  // the read reports the device gone
+  ASSERT_FALSE(port_.IsOpen());
+  Tick();  // reopened at once: well within the framer's own patience
+  ASSERT_TRUE(port_.IsOpen());
+  const std::vector<uint8_t> identity = {0x02, 0x60, 0x1e, 0x65, 0xa2, 0x03, 0x15, 0x9e, 0x06};
+  port_.Feed(identity);
+  ctx().framer.PumpReceive(ctx());
+  EXPECT_EQ(recorder.frames, std::vector<std::vector<uint8_t>>{identity});
+}
+
 }  // namespace
 }  // namespace quorvel
