@@ -155,11 +155,9 @@ void WriteEntry(Context& ctx, const RingEntry& e) {
     n += kExtendedDataBytes;
   }
   ctx.link.WriteMessage(ctx, msg, n);
-#if __has_include("plm/traffic_text.h")
   const TrafficLine name = ctx.framer.traffic.CommandText(e.cmd1, e.cmd2);
   if (!name.empty())
     LogFormatted(ctx, "Sent %02x.%02x.%02x  %s", e.id.b[0], e.id.b[1], e.id.b[2], name.c_str());
-#endif
 }
 
 // The minute rule: a ring whose last send lies in another minute counts one

@@ -272,6 +272,39 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
   });
 }
 
+// Through the framer, as the program receives them: the network's repeat of a
+// message within its window changes nothing; the same message later is news.
+TEST(IncomingMessages, ARepeatChangesNothing) {
+  struct Step {
+    int64_t afterMillis;  // since the previous copy
+    uint8_t levelBefore;  // set by the test, to see whether the copy is handled
+    uint8_t levelAfter;
+  };
+  const std::vector<Step> steps = {
+      {0, 0x00, 0xC0},     // the first copy is handled
+      {1000, 0x11, 0x11},  // its repeat is dropped
+      {1000, 0x22, 0x22},  // and a repeat of the repeat, within 2 s of that one
+      {2500, 0x33, 0xC0},  // 2.5 s later it is a new message
+  };
+  QueueRig q;
+  q.AddDevice(kDimmer, 0x01, 0x20);
+  q.AddDevice(kDimmer, 0x01, 0x20, kEngineI2, 2);
+  const std::vector<uint8_t> ack = AckFrame(kDimmer, 0x11, 0xC0);
+  for (const Step& s : steps) {
+    q.rig.clock.AdvanceMillis(s.afterMillis);
+    q.ctx().db[0].level = s.levelBefore;
+    q.ctx().db[1].level = s.levelBefore;
+    const Time contact = q.ctx().db[0].timeLastContact;
+    q.rig.port.Feed(ack);
+    ASSERT_TRUE(q.ctx().framer.PumpReceive(q.ctx()));
+    EXPECT_EQ(q.ctx().db[0].level, s.levelAfter);
+    EXPECT_EQ(q.ctx().db[1].level, s.levelAfter);
+    if (s.levelBefore == s.levelAfter) {
+      EXPECT_EQ(q.ctx().db[0].timeLastContact, contact) << "a repeat is not even a contact";
+    }
+  }
+}
+
 // Group numbers come from the wire and from link data; only groups 1..8 (and 0)
 // have a bit in the 8-bit groupStates.
 TEST(IncomingMessages, GroupNumbersOutsideTheButtonsLeaveGroupStatesAlone) {

@@ -10,6 +10,9 @@
 #include "automation/event_action.h"
 #include "automation/event_record.h"
 #include "queue_rig.h"
+#include "sim/sim_network.h"
+#include "sim/sim_port.h"
+#include "support/memory_file_system.h"
 
 namespace quorvel {
 namespace {
@@ -135,6 +138,20 @@ TEST(SendQueuePacing, AnsweredCommandCompletesAndTheRingHoldsOff) {
   EXPECT_LT(off[0].tick - on[0].tick, 10);
   const std::vector<uint8_t> expected = {0x02, 0x62, 0x1a, 0x2b, 0x3c, 0x0F, 0x11, 0xFF};
   EXPECT_EQ(on[0].bytes, expected);
+  EXPECT_EQ(CountContaining(q.Activity(), "Sent 1a.2b.3c   On 100%"), 1);
+  EXPECT_EQ(CountContaining(q.Activity(), "Sent 1a.2b.3c  Off "), 1);
+}
+
+TEST(SendQueuePacing, OnlyNamedCommandsGetASentLine) {
+  QueueRig q;
+  q.AddDevice(kDimmer, 0x01, 0x20);
+  q.Answering(kDimmer);
+  SendStandard(q.ctx(), kDimmer, 0x28, 0x0F);  // set address: no name
+  SendStandard(q.ctx(), kDimmer, 0x0D, 0x00);
+  ASSERT_TRUE(q.TickUntil([&] { return AllQueuesIdle(q); }, 200));
+  EXPECT_EQ(SendsTo(q, kDimmer).size(), 2u);
+  EXPECT_EQ(CountContaining(q.Activity(), "Sent "), 1);
+  EXPECT_EQ(CountContaining(q.Activity(), "Sent 1a.2b.3c  Request IEV"), 1);
 }
 
 TEST(SendQueuePacing, DelayedRingWaitsForItsHeadAndSendsOnce) {
@@ -205,6 +222,49 @@ TEST(SendQueuePacing, RingsAreNotServedWhileTheModemTableIsRead) {
   EXPECT_TRUE(SendsTo(q, kDimmer).empty());
   EXPECT_EQ(q.WrittenWithCode(0x6A).size(), 1u) << "the modem queue still runs";
   EXPECT_TRUE(q.Tick(/*tableRead=*/false)) << "afterwards the ring takes the tick";
+}
+
+// --- Against the simulated modem --------------------------------------------------
+
+// The whole road of one command: queued, written through the link to the
+// modem, echoed, heard by the dimmer, acknowledged, framed and handled.
+TEST(SendQueuesEndToEnd, OnToASimulatedDimmerCompletesAndSetsItsLevel) {
+  TestClock clock(testing::kQueueStart);
+  sim::House house;
+  house.devices.emplace_back(kDimmer, 0x01, 0x20, 0x41, kEngineI2);
+  sim::SimNetwork net(clock, std::move(house));
+  sim::SimPort port(net, 1);
+  testing::MemoryFileSystem files;
+  NullNotifier notifier;
+  auto ctx = std::make_unique<Context>(clock, port, files, notifier);
+  ASSERT_TRUE(port.Open(1));
+  DeviceDatabase& db = ctx->db;
+  for (uint8_t group : {uint8_t{1}, uint8_t{4}}) {
+    DeviceRecord& r = db.records[db.count++];
+    r.linkFlags = 0xA2;
+    r.group = group;
+    r.id = kDimmer;
+    r.category = 0x01;
+    r.subcategory = 0x20;
+    r.engineVersion = kEngineI2;
+  }
+
+  SendStandard(*ctx, kDimmer, 0x11, 0xC0);
+  int ticks = 0;
+  for (; ticks < 100 && !ctx->queues.replyRing.Empty(); ++ticks) {
+    ctx->framer.PumpReceive(*ctx);
+    TransmitStep(*ctx, false);
+    clock.AdvanceMillis(testing::kTickMillis);
+  }
+  EXPECT_LT(ticks, 20) << "answered, not given up";
+  EXPECT_EQ(net.Device(kDimmer)->level, 0xC0);
+  EXPECT_EQ(db[0].level, 0xC0);
+  EXPECT_EQ(db[1].level, 0xC0);
+  EXPECT_EQ(db[0].noResponse, 0);
+  EXPECT_GT(db[0].timeLastOn, 0);
+  EXPECT_EQ(ctx->queues.replyRing.slots[0].status, kEntryDone);
+  EXPECT_EQ(ctx->queues.replyRing.slots[0].tries, 1) << "sent once";
+  EXPECT_EQ(ctx->incoming.lastcmd1, 0x11);
 }
 
 // --- The i2cs checksum ----------------------------------------------------------
