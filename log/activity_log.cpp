@@ -145,7 +145,7 @@ void ActivityLog::AddQueuedLine(std::string_view text, const InsteonId& id, cons
   lists_[Index(LogChannel::QuedForActivity)].ScrollToLastRow();
 }
 
-const std::vector<LogLine>& ActivityLog::Lines(LogChannel channel) const {
+const LogRows& ActivityLog::Lines(LogChannel channel) const {
   return lists_[Index(channel)].Rows();
 }
 

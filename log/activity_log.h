@@ -77,7 +77,7 @@ class ActivityLog {
   const std::string& WakeReminder() const { return wakeReminder_; }
 
   // Lines currently held by a channel, oldest first.
-  const std::vector<LogLine>& Lines(LogChannel channel) const;
+  const LogRows& Lines(LogChannel channel) const;
   // Entries the limit has removed from a channel (notices not counted).
   uint32_t Dropped(LogChannel channel) const;
   // The channel's list: selection, copying and scrolling for a view.

@@ -1,6 +1,7 @@
 #pragma once
 // The five channels of the output pane and the line a channel holds.
 #include <cstdint>
+#include <deque>
 #include <string_view>
 
 #include "log/trace_event.h"
@@ -26,5 +27,9 @@ struct LogLine : TraceEvent {
   LogChannel channel = LogChannel::GeneralActivity;
   uint32_t rowData = 0;  // Qued for Activity: the device id, first byte in bits 16..23
 };
+
+// A channel's rows. A full list drops rows just after the first one on every
+// line it adds, so the rows live in a deque, where that costs nothing.
+using LogRows = std::deque<LogLine>;
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 // deletion notice, the selection, copying as text, and whether the view follows
 // the newest row. A view (the output pane, a printer) reads it row by row.
 #include <climits>
+#include <deque>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ class TraceList {
   void Clear();
 
   int Count() const { return static_cast<int>(rows_.size()); }
-  const std::vector<LogLine>& Rows() const { return rows_; }
+  const LogRows& Rows() const { return rows_; }
   const LogLine& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
   LogChannel Channel() const { return channel_; }
 
@@ -64,8 +65,8 @@ class TraceList {
   void ClampTopRow();
 
   LogChannel channel_;
-  std::vector<LogLine> rows_;
-  std::vector<uint8_t> rowFlags_;  // per row: selected, notice
+  LogRows rows_;
+  std::deque<uint8_t> rowFlags_;  // per row: selected, notice
   int maxEntries_ = INT_MAX;
   bool limitEnabled_ = false;
   long long removedCount_ = 0;

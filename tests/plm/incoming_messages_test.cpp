@@ -216,7 +216,7 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
       {"a group broadcast from a device the modem does not know",
        [](QueueRig&) {}, {GroupFrame(kStranger, 4, 0x13)},
        [](QueueRig& q) {
-         const std::vector<LogLine>& lines = q.rig->log.Lines(LogChannel::GeneralActivity);
+         const LogRows& lines = q.rig->log.Lines(LogChannel::GeneralActivity);
          ASSERT_FALSE(lines.empty());
          EXPECT_NE(lines.back().text.find("[5a 5b 5c] Group 4 - Device not PLM Link!"), std::string::npos);
          EXPECT_EQ(lines.back().kind, TraceKind::CommentOn);
