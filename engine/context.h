@@ -9,6 +9,7 @@
 #include "config/options_record.h"
 #include "device/device_database.h"
 #include "device/group_table.h"
+#include "engine/link_operations.h"
 #include "engine/main_tick.h"
 #include "engine/network_engine.h"
 #include "engine/refresh_flags.h"
@@ -57,6 +58,7 @@ struct Context {
   IncomingState incoming;
   MainTick tick;
   NetworkEngine engine;
+  LinkOperations linkOps;
   LinkReader linkReader;
   RefreshFlags refresh;
   SunTimes sun;

@@ -594,6 +594,7 @@ void IncomingState::OnStandard(Context& ctx, const uint8_t* f, size_t n) {
   }
 
   if (ctx.linkReader.Busy() && cmd1 == 0x2B) OnPeekReply(ctx, f, n);
+  if (cmd1 == 0x2B) OnLinkJobPeekReply(ctx, f, n);
 
   MatchWaiting(ctx, /*replyRing=*/true, from, flags, cmd1, cmd2);
   MatchWaiting(ctx, /*replyRing=*/false, from, flags, cmd1, cmd2);
@@ -611,6 +612,7 @@ void IncomingState::OnExtended(Context& ctx, const uint8_t* f, size_t n) {
 
   if (cmd1 == 0x2F) {
     if (cmd2 == 0x00) OnExtendedLinkRecord(ctx, f, n);
+    if (cmd2 == 0x00) OnLinkJobExtendedReply(ctx, f, n);
     // The record stream answers the read request and whatever else waits for
     // this device, sent or not. It carries no status, so a waiting status
     // request learns no level from it.
