@@ -15,12 +15,36 @@ std::string_view UpToNul(std::string_view text) {
   return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
 
-std::string Stamped(const std::string& stamp, std::string_view text) {
-  std::string line;
-  line.reserve(stamp.size() + text.size());
-  line += stamp;
-  line += UpToNul(text);
-  return line;
+// "hh:mm:ss am  mm-dd-yyyy  |   " into buf; its length, 0 when the time is unknown.
+// Written digit by digit: every line of a busy modem takes one.
+size_t FormatActivityStamp(const LocalTime& t, char* buf, size_t size) {
+  if (!t.valid || size < 40 || t.year < 0 || t.year > 9999) return 0;
+  int h12 = t.hour % 12;
+  if (h12 == 0) h12 = 12;
+  size_t n = 0;
+  auto two = [&](int v) {
+    v = v < 0 ? 0 : v % 100;
+    buf[n++] = static_cast<char>('0' + v / 10);
+    buf[n++] = static_cast<char>('0' + v % 10);
+  };
+  auto text = [&](const char* s) {
+    while (*s != '\0') buf[n++] = *s++;
+  };
+  two(h12);
+  buf[n++] = ':';
+  two(t.minute);
+  buf[n++] = ':';
+  two(t.second);
+  text(t.hour < 12 ? " am  " : " pm  ");
+  two(t.month + 1);
+  buf[n++] = '-';
+  two(t.day);
+  buf[n++] = '-';
+  two(t.year / 100);
+  two(t.year % 100);
+  text("  |   ");
+  buf[n] = '\0';
+  return n;
 }
 }  // namespace
 
@@ -41,14 +65,8 @@ ActivityLog::ActivityLog(const Clock& clock, Notifier* notifier) : clock_(clock)
 }
 
 std::string ActivityLog::ActivityTimeStamp() const {
-  const LocalTime t = clock_.LocalNow();
-  if (!t.valid) return {};
-  int h12 = t.hour % 12;
-  if (h12 == 0) h12 = 12;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d %s  %02d-%02d-%02d  |   ", h12, t.minute, t.second,
-                t.hour < 12 ? "am" : "pm", t.month + 1, t.day, t.year);
-  return buf;
+  return std::string(buf, FormatActivityStamp(clock_.LocalNow(), buf, sizeof buf));
 }
 
 std::string ActivityLog::OnLogTimeStamp(uint32_t t) const {
@@ -75,6 +93,21 @@ void ActivityLog::Append(LogChannel channel, TraceEvent entry, uint32_t rowData)
   }
 }
 
+void ActivityLog::AppendStamped(LogChannel channel, TraceKind kind, std::string_view stamp,
+                                std::string_view text) {
+  // The line is built in storage a removed row left behind: a full channel then
+  // takes new lines without touching the heap.
+  TraceEvent entry{kind, lists_[Index(channel)].TakeSpareText()};
+  entry.text.append(stamp).append(UpToNul(text));
+  Append(channel, std::move(entry));
+}
+
+void ActivityLog::AppendActivityStamped(LogChannel channel, TraceKind kind, std::string_view text) {
+  char stamp[64];
+  AppendStamped(channel, kind, std::string_view(stamp, FormatActivityStamp(clock_.LocalNow(), stamp, sizeof stamp)),
+                text);
+}
+
 void ActivityLog::Clear(LogChannel channel) {
   lists_[Index(channel)].Clear();
   for (size_t i = 0; i < sinks_.size(); ++i) sinks_[i]->OnClear(channel);
@@ -83,25 +116,25 @@ void ActivityLog::Clear(LogChannel channel) {
 void ActivityLog::LogActivity(std::string_view text) {
   text = UpToNul(text);
   if (text.size() < 5) return;
-  Append(LogChannel::GeneralActivity, TraceComment(Stamped(ActivityTimeStamp(), text)));
+  AppendActivityStamped(LogChannel::GeneralActivity, TraceKind::Comment, text);
 }
 void ActivityLog::LogActivityOn(std::string_view text) {
-  Append(LogChannel::GeneralActivity, TraceCommentOn(Stamped(ActivityTimeStamp(), text)));
+  AppendActivityStamped(LogChannel::GeneralActivity, TraceKind::CommentOn, text);
 }
 void ActivityLog::LogActivityOff(std::string_view text) {
-  Append(LogChannel::GeneralActivity, TraceCommentOff(Stamped(ActivityTimeStamp(), text)));
+  AppendActivityStamped(LogChannel::GeneralActivity, TraceKind::CommentOff, text);
 }
 void ActivityLog::LogTraffic(std::string_view text) {
-  Append(LogChannel::InsteonTraffic, TraceData(Stamped(ActivityTimeStamp(), text)));
+  AppendActivityStamped(LogChannel::InsteonTraffic, TraceKind::Data, text);
 }
 void ActivityLog::LogOnEvent(std::string_view text) {
-  Append(LogChannel::OnLog,
-         TraceCommentOn(Stamped(OnLogTimeStamp(static_cast<uint32_t>(clock_.Now())), text)));
+  AppendStamped(LogChannel::OnLog, TraceKind::CommentOn, OnLogTimeStamp(static_cast<uint32_t>(clock_.Now())),
+                text);
   lists_[Index(LogChannel::OnLog)].ScrollToLastRow();
 }
 void ActivityLog::LogOffEvent(std::string_view text) {
-  Append(LogChannel::OnLog,
-         TraceCommentOff(Stamped(OnLogTimeStamp(static_cast<uint32_t>(clock_.Now())), text)));
+  AppendStamped(LogChannel::OnLog, TraceKind::CommentOff, OnLogTimeStamp(static_cast<uint32_t>(clock_.Now())),
+                text);
   lists_[Index(LogChannel::OnLog)].ScrollToLastRow();
 }
 void ActivityLog::LogLinkReport(std::string_view text) {

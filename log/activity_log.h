@@ -99,6 +99,8 @@ class ActivityLog {
  private:
   static int Index(LogChannel channel) { return static_cast<int>(channel); }
   void Append(LogChannel channel, TraceEvent entry, uint32_t rowData = 0);
+  void AppendStamped(LogChannel channel, TraceKind kind, std::string_view stamp, std::string_view text);
+  void AppendActivityStamped(LogChannel channel, TraceKind kind, std::string_view text);
   void Clear(LogChannel channel);
 
   const Clock& clock_;

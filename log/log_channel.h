@@ -1,9 +1,9 @@
 #pragma once
 // The five channels of the output pane and the line a channel holds.
 #include <cstdint>
-#include <deque>
 #include <string_view>
 
+#include "log/row_ring.h"
 #include "log/trace_event.h"
 
 namespace quorvel {
@@ -29,7 +29,7 @@ struct LogLine : TraceEvent {
 };
 
 // A channel's rows. A full list drops rows just after the first one on every
-// line it adds, so the rows live in a deque, where that costs nothing.
-using LogRows = std::deque<LogLine>;
+// line it adds, so the rows live in a ring, where that costs one move.
+using LogRows = RowRing<LogLine>;
 
 }  // namespace quorvel

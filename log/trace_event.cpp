@@ -43,12 +43,18 @@ std::string EscapeTraceData(std::string_view bytes) {
 
 std::string TraceEvent::Text() const { return kind == TraceKind::Data ? EscapeTraceData(text) : text; }
 
-TraceEvent DeletionNotice(long long removed) {
-  char buf[kFormatCommentMax + 1];
+void AppendDeletionNotice(std::string& out, long long removed) {
+  char buf[64];
   // The template takes an int; a count beyond it cannot occur in a run, but is
   // printed whole rather than wrapped.
-  std::snprintf(buf, sizeof buf, "Entries have been deleted from log (%lld)", removed);
-  return TraceComment(buf);
+  const int n = std::snprintf(buf, sizeof buf, "Entries have been deleted from log (%lld)", removed);
+  out.append(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+TraceEvent DeletionNotice(long long removed) {
+  TraceEvent notice = TraceComment("");
+  AppendDeletionNotice(notice.text, removed);
+  return notice;
 }
 
 }  // namespace quorvel

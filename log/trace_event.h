@@ -48,5 +48,7 @@ inline constexpr size_t kFormatCommentMax = 2047;
 // "Entries have been deleted from log (%d)": the notice a list puts at row 1
 // once its limit has removed entries.
 TraceEvent DeletionNotice(long long removed);
+// The notice's text appended to `out`, which may reuse its storage.
+void AppendDeletionNotice(std::string& out, long long removed);
 
 }  // namespace quorvel

@@ -8,11 +8,27 @@ namespace quorvel {
 namespace {
 constexpr uint8_t kSelected = 0x01;
 constexpr uint8_t kNotice = 0x02;
+
+constexpr size_t kSpareTexts = 4;
 }  // namespace
 
+void TraceList::KeepSpare(std::string&& text) {
+  if (spare_.capacity() < kSpareTexts) spare_.reserve(kSpareTexts);
+  if (spare_.size() < kSpareTexts && text.capacity() > std::string().capacity())
+    spare_.push_back(std::move(text));
+}
+
+std::string TraceList::TakeSpareText() {
+  if (spare_.empty()) return {};
+  std::string s = std::move(spare_.back());
+  spare_.pop_back();
+  s.clear();
+  return s;
+}
+
 void TraceList::DeleteRow(int row) {
-  rows_.erase(rows_.begin() + row);
-  rowFlags_.erase(rowFlags_.begin() + row);
+  KeepSpare(std::move(rows_.take(static_cast<size_t>(row)).text));
+  rowFlags_.take(static_cast<size_t>(row));
 }
 
 int TraceList::AddEntry(TraceEvent entry, uint32_t rowData) {
@@ -32,8 +48,11 @@ int TraceList::AddEntry(TraceEvent entry, uint32_t rowData) {
     trimmed = true;
   }
   if (trimmed) {
-    rows_.insert(rows_.begin() + 1, LogLine{DeletionNotice(removedCount_ + 1), channel_, 0});
-    rowFlags_.insert(rowFlags_.begin() + 1, kNotice);
+    LogLine notice{TraceComment(""), channel_, 0};
+    notice.text = TakeSpareText();
+    AppendDeletionNotice(notice.text, removedCount_ + 1);
+    rows_.insert(1, std::move(notice));
+    rowFlags_.insert(1, kNotice);
   }
 
   // A user who scrolled up to read something keeps his place.

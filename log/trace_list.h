@@ -3,7 +3,6 @@
 // deletion notice, the selection, copying as text, and whether the view follows
 // the newest row. A view (the output pane, a printer) reads it row by row.
 #include <climits>
-#include <deque>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +26,9 @@ class TraceList {
   void SetMaxEntries(int n);
   // Empties the list. The removal count is kept, so a later notice counts on.
   void Clear();
+  // An empty string that may keep the storage of a removed row: a caller that
+  // builds its entry in it adds lines without allocating once the list is full.
+  std::string TakeSpareText();
 
   int Count() const { return static_cast<int>(rows_.size()); }
   const LogRows& Rows() const { return rows_; }
@@ -61,12 +63,14 @@ class TraceList {
 
  private:
   void DeleteRow(int row);
+  void KeepSpare(std::string&& text);
   bool LastRowVisible() const;
   void ClampTopRow();
 
   LogChannel channel_;
   LogRows rows_;
-  std::deque<uint8_t> rowFlags_;  // per row: selected, notice
+  RowRing<uint8_t> rowFlags_;  // per row: selected, notice
+  std::vector<std::string> spare_;  // texts of removed rows, for reuse
   int maxEntries_ = INT_MAX;
   bool limitEnabled_ = false;
   long long removedCount_ = 0;
