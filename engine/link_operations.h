@@ -75,6 +75,7 @@ struct LinkJobs {
   uint8_t jobCount = 0;  // prepared and not yet finished
   uint8_t current = 0;   // 0 or 1
   int stepDelay = 0;     // steps to skip; large enough for the 500-step engine wait
+  bool stepRunning = false;
   // Further writes of one operation, run one after another once the slots are idle.
   LinkJob backlog[kLinkJobBacklog];
   int backlogCount = 0;
@@ -98,6 +99,9 @@ bool LinkJobStarted(const Context& ctx);
 bool I1WriteInProgress(const Context& ctx);
 // A link operation is under way (any job not yet finished): new ones are refused.
 bool LinkOperationRunning(const Context& ctx);
+// For the commands of the windows: while a link operation runs, shows the box
+// captioned "Please wait for current operation to finish." and returns true.
+bool RefuseWhileLinking(Context& ctx);
 // Step 4 of the engine: with jobs counted, index 0 current and job 0 idle, job 1
 // becomes current; with both idle, the next backlog write is loaded.
 void SelectNextLinkJob(Context& ctx);

@@ -185,8 +185,10 @@ DirectOutcome SimDevice::HandleDirect(const AirMessage& m, int64_t /*nowMillis*/
             nak(0xFE);
             return out;
           }
-          for (int i = 0; i < 8; ++i) memory_[top - 7 + i] = m.data[5 + i];
-          TableChanged();
+          if (!writeProtected) {
+            for (int i = 0; i < 8; ++i) memory_[top - 7 + i] = m.data[5 + i];
+            TableChanged();
+          }
           ack(0x2F, 0x00);
         } else {
           ack(0x2F, 0x00);
@@ -261,7 +263,7 @@ DirectOutcome SimDevice::HandleDirect(const AirMessage& m, int64_t /*nowMillis*/
       ack(0x2B, Peek(static_cast<uint16_t>(addressMsb_ << 8 | addressLsb_)));
       break;
     case 0x29:
-      Poke(static_cast<uint16_t>(addressMsb_ << 8 | addressLsb_), m.cmd2);
+      if (!writeProtected) Poke(static_cast<uint16_t>(addressMsb_ << 8 | addressLsb_), m.cmd2);
       ack(0x29, m.cmd2);
       break;
     default:

@@ -75,6 +75,7 @@ class SimDevice {
   bool deaf = false;   // hears nothing, answers nothing
   int slowMillis = 0;  // added to every answer
   int hops = 1;        // hops its messages take to reach the modem
+  bool writeProtected = false;  // acknowledges link writes and pokes, keeps its memory as it was
 
   bool IsDimmer() const { return category == 0x01; }
   bool HasLoad() const { return category == 0x01 || category == 0x02 || category == 0x07; }
