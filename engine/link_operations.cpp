@@ -116,15 +116,7 @@ bool UsesI1Writer(const LinkJob& job, const DeviceRecord* r) {
 
 const char* WirelessSuffix(const DeviceRecord* r) {
   if (r == nullptr || !IsWirelessDevice(*r)) return "";
-  if (r->InUse() && r->category == 0) {
-    switch (r->subcategory) {
-      case 0x05: case 0x0E: case 0x10: case 0x11: case 0x12:
-        return ", press dim button";
-      default:
-        break;
-    }
-  }
-  return ", activate wireless device";
+  return IsRemoteLinc(*r) ? ", press dim button" : ", activate wireless device";
 }
 
 void LogWriteLine(Context& ctx, const LinkJob& job, const DeviceRecord* r) {

@@ -113,7 +113,26 @@ class LinkNet {
 
   std::vector<std::string> Activity() const {
     std::vector<std::string> out;
-    for (const auto& line : ctx->log.Lines(LogChannel::GeneralActivity)) out.push_back(line.text);
+    for (const LogLine& line : ctx->log.Lines(LogChannel::GeneralActivity)) {
+      const std::string& t = line.text;
+      const size_t bar = t.find("|   ");
+      out.push_back(bar == std::string::npos ? t : t.substr(bar + 4));
+    }
+    return out;
+  }
+
+  // The lines of the link operations themselves, without the device trace
+  // lines that the replies add to the same channel.
+  std::vector<std::string> LinkLines() const {
+    std::vector<std::string> out;
+    for (const std::string& t : Activity()) {
+      for (const char* start : {"Link", "UnLink", "PLM Group", "Please wait"}) {
+        if (t.rfind(start, 0) == 0) {
+          out.push_back(t);
+          break;
+        }
+      }
+    }
     return out;
   }
 
