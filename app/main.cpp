@@ -1,14 +1,44 @@
-// The program's entry point. Until the window exists it runs headless.
+// The program's entry point. Until the window exists every run is headless: the
+// tick loop with the log channels printed to standard output.
+#include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <string>
+
+#include "app/session.h"
+#include "app/session_options.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+void OnSignal(int) { stopRequested = 1; }
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::puts("quorvel 0.1.0");
-      return 0;
-    }
+  using namespace quorvel;
+  SessionOptions options;
+  std::string error;
+  if (!ParseArguments(argc, argv, options, error)) {
+    std::fprintf(stderr, "quorvel: %s\n%s", error.c_str(), UsageText().c_str());
+    return 2;
   }
-  std::puts("quorvel: the headless runner is being built");
-  return 0;
+  if (options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::puts("quorvel 0.1.0");
+    return 0;
+  }
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  Session session(options, stdout, argv[0]);
+  if (!session.Start(error)) {
+    std::fprintf(stderr, "quorvel: %s\n", error.c_str());
+    return 1;
+  }
+  return session.RunLoop(&stopRequested);
 }

@@ -20,6 +20,9 @@ class SimPort final : public SerialPort {
   IoStatus Read(uint8_t* buf, size_t max, size_t& got) override;
   IoStatus WriteByte(uint8_t byte) override;
   std::string PortName(int portNumber) const override { return "sim" + std::to_string(portNumber); }
+  // Makes the search keep to the modem's port, as for a device named outright.
+  void PinToModemPort() { pinned_ = true; }
+  int PinnedPort() const override { return pinned_ ? portNumber_ : 0; }
 
   // The adapter pulled out (reads and writes report it gone, opens fail) and
   // plugged back in.
@@ -32,6 +35,7 @@ class SimPort final : public SerialPort {
   int portNumber_;
   bool open_ = false;
   bool unplugged_ = false;
+  bool pinned_ = false;
 };
 
 }  // namespace quorvel::sim

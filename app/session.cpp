@@ -1,0 +1,153 @@
+#include "app/session.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "config/config_files.h"
+#include "engine/main_tick.h"
+#include "sim/house_file.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr const char* kExampleHouse = "example_house.txt";
+
+std::string ExecutableFolder(const std::string& argv0) {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  std::string exe = n > 0 ? std::string(path, static_cast<size_t>(n)) : argv0;
+  const size_t slash = exe.rfind('/');
+  return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+}
+
+void Print(std::FILE* out, std::string_view a, std::string_view b = "") {
+  if (out == nullptr) return;
+  const std::string line = std::string(a) + std::string(b) + "\n";
+  std::fputs(line.c_str(), out);
+  std::fflush(out);
+}
+
+}  // namespace
+
+void PrintingNotifier::ShowMessage(std::string_view title, std::string_view text) {
+  Print(out_, "Message: " + std::string(title) + (title.empty() ? "" : ": "), text);
+}
+
+void PrintingNotifier::ProgressBegin(std::string_view title, int total) {
+  Print(out_, "Progress: " + std::string(title) + " (" + std::to_string(total) + ")");
+}
+
+void PrintingNotifier::ProgressEnd() { Print(out_, "Progress: done"); }
+
+Session::Session(SessionOptions options, std::FILE* out, const char* argv0)
+    : options_(std::move(options)), out_(out), argv0_(argv0 != nullptr ? argv0 : "") {}
+
+Session::~Session() { Stop(); }
+
+std::string Session::DefaultHouseFile(const char* argv0) {
+  const std::string here = ExecutableFolder(argv0 != nullptr ? argv0 : "");
+  const std::vector<std::string> candidates = {
+      here + "/houses/" + kExampleHouse,
+      here + "/../../sim/houses/" + kExampleHouse,
+#ifdef QUORVEL_SOURCE_DIR
+      std::string(QUORVEL_SOURCE_DIR) + "/sim/houses/" + kExampleHouse,
+#endif
+  };
+  for (const std::string& c : candidates) {
+    if (access(c.c_str(), R_OK) == 0) return c;
+  }
+  return candidates.back();
+}
+
+bool Session::Start(std::string& error) {
+  if (ctx_ != nullptr) return true;
+  stopped_ = false;
+  files_ = std::make_unique<PosixFileSystem>(options_.dataDir);
+  notifier_ = std::make_unique<PrintingNotifier>(out_);
+
+  if (options_.virtualTime) {
+    sim::House house;
+    const std::string houseFile =
+        options_.houseFile.empty() ? DefaultHouseFile(argv0_.c_str()) : options_.houseFile;
+    if (!sim::LoadHouseFile(houseFile, house, error)) return false;
+    auto clock = std::make_unique<VirtualClock>(SystemClock().NowMillis());
+    virtualClock_ = clock.get();
+    clock_ = std::move(clock);
+    network_ = std::make_unique<sim::SimNetwork>(*clock_, std::move(house));
+    auto port = std::make_unique<sim::SimPort>(*network_, 1);
+    port->PinToModemPort();
+    port_ = std::move(port);
+  } else {
+    clock_ = std::make_unique<SystemClock>();
+    auto port = std::make_unique<PosixSerialPort>();
+    if (options_.simulate) {
+      if (!simulator_.Start(SimProcess::Locate(argv0_.c_str()), options_.houseFile)) {
+        error = simulator_.error();
+        return false;
+      }
+      port->ForcePath(simulator_.ptyPath());
+    } else if (!options_.serialPath.empty()) {
+      port->ForcePath(options_.serialPath);
+    }
+    port_ = std::move(port);
+  }
+
+  ctx_ = std::make_unique<Context>(*clock_, *port_, *files_, *notifier_);
+  if (out_ != nullptr) {
+    printer_ = std::make_unique<LogPrinter>(out_);
+    ctx_->log.AddSink(printer_.get());
+  }
+  LoadAtStart(*ctx_);
+  WireConfigFiles(*ctx_);
+  startMillis_ = clock_->NowMillis();
+  return true;
+}
+
+void Session::Tick() {
+  if (ctx_ == nullptr || stopped_) return;
+  RunMainTick(*ctx_);
+  if (virtualClock_ != nullptr) virtualClock_->AdvanceMillis(kTickMillis);
+  if (options_.simulate) simulator_.Drain();
+}
+
+void Session::Stop() {
+  if (ctx_ == nullptr || stopped_) return;
+  stopped_ = true;
+  // The port first, so the modem is left alone before the files are written.
+  ctx_->link.ClosePort(*ctx_);
+  const SaveResult saved = SaveAtExit(*ctx_);
+  if (saved.failed != 0) Print(out_, "quorvel: some configuration files could not be saved in ", ConfigFolder(*ctx_));
+  simulator_.Stop();
+  if (printer_ != nullptr) ctx_->log.RemoveSink(printer_.get());
+}
+
+int64_t Session::ElapsedMillis() const { return clock_ != nullptr ? clock_->NowMillis() - startMillis_ : 0; }
+
+bool Session::LimitReached() const {
+  return options_.secondsLimit > 0 && ElapsedMillis() >= options_.secondsLimit * 1000;
+}
+
+int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
+  if (ctx_ == nullptr) return 1;
+  using Steady = std::chrono::steady_clock;
+  auto next = Steady::now();
+  while ((stop == nullptr || *stop == 0) && !LimitReached()) {
+    Tick();
+    if (virtualClock_ != nullptr) continue;
+    next += std::chrono::milliseconds(kTickMillis);
+    const auto now = Steady::now();
+    // After a long stall (a suspended machine) the ticks do not try to catch up.
+    if (now > next + std::chrono::seconds(1)) next = now;
+    std::this_thread::sleep_until(next);
+  }
+  Stop();
+  return 0;
+}
+
+}  // namespace quorvel

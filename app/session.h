@@ -1,0 +1,104 @@
+#pragma once
+// One run of the program without its window: the real seams (clock, serial
+// port or simulated modem, configuration folder, a notifier that prints), the
+// Context over them, the configuration loaded at start and saved at the end,
+// and the main tick, callable one at a time. The headless loop drives it from
+// main(); the window drives the same Tick() from its own 160 ms timer.
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/session_options.h"
+#include "app/sim_process.h"
+#include "engine/context.h"
+#include "log/log_printer.h"
+#include "platform/file_system.h"
+#include "plm/posix_serial_port.h"
+#include "sim/sim_network.h"
+#include "sim/sim_port.h"
+
+namespace quorvel {
+
+// A clock that moves only when the run moves it, reading local time in the
+// machine's time zone; a long simulated run then takes no real time.
+class VirtualClock final : public Clock {
+ public:
+  explicit VirtualClock(int64_t startMillis) : millis_(startMillis) {}
+  int64_t NowMillis() const override { return millis_; }
+  LocalTime Local(Time t) const override { return system_.Local(t); }
+  void AdvanceMillis(int64_t ms) { millis_ += ms; }
+
+ private:
+  SystemClock system_;
+  int64_t millis_;
+};
+
+// Prints what the program would show in message boxes and its progress window.
+class PrintingNotifier final : public Notifier {
+ public:
+  explicit PrintingNotifier(std::FILE* out) : out_(out) {}
+  void ShowMessage(std::string_view title, std::string_view text) override;
+  void ProgressBegin(std::string_view title, int total) override;
+  void ProgressEnd() override;
+
+ private:
+  std::FILE* out_;
+};
+
+class Session {
+ public:
+  // `out` receives the log lines and messages; nullptr prints nothing.
+  explicit Session(SessionOptions options, std::FILE* out = stdout, const char* argv0 = nullptr);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Builds the seams, starts the simulator if asked, loads the configuration.
+  // False with a reason in `error`; nothing is saved then.
+  bool Start(std::string& error);
+  // One main tick. In virtual time the clock then moves on by one tick.
+  void Tick();
+  // Closes the port, saves the configuration, stops the simulator. Runs once;
+  // later calls do nothing.
+  void Stop();
+
+  // Ticks every 160 ms (or at once in virtual time) until `stop` is raised or
+  // the run-time limit is reached, then stops. Returns the exit status.
+  int RunLoop(const volatile std::sig_atomic_t* stop);
+
+  // Run time since Start, on the run's clock.
+  int64_t ElapsedMillis() const;
+  bool LimitReached() const;
+
+  Context& context() { return *ctx_; }
+  Clock& clock() { return *clock_; }
+  // The in-process network under --virtual-time; null otherwise.
+  sim::SimNetwork* network() { return network_.get(); }
+  // The virtual clock under --virtual-time; null otherwise.
+  VirtualClock* virtualClock() { return virtualClock_; }
+  const SessionOptions& options() const { return options_; }
+  bool started() const { return ctx_ != nullptr; }
+
+  // The shipped example house, found beside the program or in the source tree.
+  static std::string DefaultHouseFile(const char* argv0);
+
+ private:
+  SessionOptions options_;
+  std::FILE* out_;
+  std::string argv0_;
+
+  std::unique_ptr<Clock> clock_;
+  VirtualClock* virtualClock_ = nullptr;
+  std::unique_ptr<sim::SimNetwork> network_;
+  std::unique_ptr<SerialPort> port_;
+  std::unique_ptr<PosixFileSystem> files_;
+  std::unique_ptr<PrintingNotifier> notifier_;
+  std::unique_ptr<LogPrinter> printer_;
+  SimProcess simulator_;
+  std::unique_ptr<Context> ctx_;
+  int64_t startMillis_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace quorvel

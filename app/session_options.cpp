@@ -1,0 +1,129 @@
+#include "app/session_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+
+namespace quorvel {
+
+namespace {
+
+struct OptionRow {
+  const char* name;   // "--seconds"
+  const char* value;  // the value's name, or nullptr for a switch
+  const char* help;
+  // Applies the value (empty for a switch); false with `error` set when it is bad.
+  std::function<bool(SessionOptions&, const std::string& value, std::string& error)> apply;
+};
+
+bool ReadCount(const std::string& text, int64_t& out) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || v < 0) return false;
+  // A limit beyond a century is no limit anyone means; it would only overflow the millisecond sums.
+  if (v > 100LL * 365 * 24 * 3600) return false;
+  out = v;
+  return true;
+}
+
+auto Switch(bool SessionOptions::*field) {
+  return [field](SessionOptions& o, const std::string&, std::string&) {
+    o.*field = true;
+    return true;
+  };
+}
+
+auto Text(std::string SessionOptions::*field, const char* what) {
+  return [field, what](SessionOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+      error = std::string(what) + " must not be empty";
+      return false;
+    }
+    o.*field = v;
+    return true;
+  };
+}
+
+const std::vector<OptionRow>& Rows() {
+  static const std::vector<OptionRow> rows = {
+      {"--headless", nullptr, "run without a window: the tick loop, with every log line printed",
+       Switch(&SessionOptions::headless)},
+      {"--simulate", nullptr, "start quorvel-sim on a pseudo-terminal and use its simulated modem",
+       Switch(&SessionOptions::simulate)},
+      {"--virtual-time", nullptr,
+       "simulate the house in this process on a clock that moves 160 ms per tick without waiting",
+       Switch(&SessionOptions::virtualTime)},
+      {"--serial", "PATH", "use the modem on this device only (also: QUORVEL_SERIAL)",
+       Text(&SessionOptions::serialPath, "the serial device")},
+      {"--house", "FILE", "the house the simulator runs (default: the shipped example house)",
+       Text(&SessionOptions::houseFile, "the house file")},
+      {"--data", "DIR", "keep the configuration files in DIR/quorvel instead of $XDG_DATA_HOME/quorvel",
+       Text(&SessionOptions::dataDir, "the data folder")},
+      {"--seconds", "N", "stop after N seconds of run time (virtual seconds with --virtual-time)",
+       [](SessionOptions& o, const std::string& v, std::string& error) {
+         if (ReadCount(v, o.secondsLimit)) return true;
+         error = "--seconds needs a whole number of seconds, not \"" + v + "\"";
+         return false;
+       }},
+      {"--version", nullptr, "print the version and end", Switch(&SessionOptions::version)},
+      {"--help", nullptr, "print this help and end", Switch(&SessionOptions::help)},
+  };
+  return rows;
+}
+
+}  // namespace
+
+bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std::string& error) {
+  if (const char* env = std::getenv("QUORVEL_SERIAL"); env != nullptr && *env != '\0') out.serialPath = env;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i] != nullptr ? argv[i] : "";
+    std::string value;
+    bool valueInline = false;
+    if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg.resize(eq);
+      valueInline = true;
+    }
+    const OptionRow* row = nullptr;
+    for (const OptionRow& r : Rows()) {
+      if (arg == r.name) row = &r;
+    }
+    if (row == nullptr) {
+      error = "unknown option \"" + arg + "\"";
+      return false;
+    }
+    if (row->value != nullptr && !valueInline) {
+      if (i + 1 >= argc || argv[i + 1] == nullptr) {
+        error = arg + " needs " + row->value;
+        return false;
+      }
+      value = argv[++i];
+    } else if (row->value == nullptr && valueInline) {
+      error = arg + " takes no value";
+      return false;
+    }
+    if (!row->apply(out, value, error)) return false;
+  }
+  if (out.simulate && out.virtualTime) {
+    error = "--simulate and --virtual-time each bring their own simulator; choose one";
+    return false;
+  }
+  return true;
+}
+
+std::string UsageText() {
+  std::string text = "usage: quorvel [options]\n";
+  for (const OptionRow& r : Rows()) {
+    std::string left = std::string("  ") + r.name;
+    if (r.value != nullptr) left += std::string(" ") + r.value;
+    if (left.size() < 20) left.resize(20, ' ');
+    else left += "  ";
+    text += left + r.help + "\n";
+  }
+  return text;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,31 @@
+#pragma once
+// The program's command line. Every option is one row of the table in
+// session_options.cpp: its name, its value's name, its help line and what it
+// sets; adding an option is a field here and a row there.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+struct SessionOptions {
+  bool headless = false;     // the tick loop with the log printed, no window
+  bool simulate = false;     // quorvel-sim on a pseudo-terminal
+  bool virtualTime = false;  // the simulated network in this process, on a clock that never waits
+  std::string serialPath;    // one device named outright (--serial, or QUORVEL_SERIAL)
+  std::string houseFile;     // the simulated house; empty: the shipped example house
+  std::string dataDir;       // the data home holding the "quorvel" folder; empty: the user's
+  int64_t secondsLimit = 0;  // stop after this much run time; 0 runs until stopped
+  bool version = false;
+  bool help = false;
+};
+
+// Reads argv[1..argc-1] into `out`, starting from the environment's defaults
+// (QUORVEL_SERIAL). False with a message in `error` for an unknown option or a
+// bad value.
+bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std::string& error);
+
+// The usage text, made from the option table.
+std::string UsageText();
+
+}  // namespace quorvel

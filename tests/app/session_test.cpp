@@ -1,0 +1,168 @@
+// The program's run object end to end: the command line, and a whole run
+// against the simulated house in virtual time, with the files saved at the end.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+#include "app/session_options.h"
+
+namespace quorvel {
+namespace {
+
+struct ArgsCase {
+  std::vector<const char*> args;
+  bool ok;
+  const char* errorPart;  // a piece of the error message, for a refused line
+};
+
+void PrintTo(const ArgsCase& c, std::ostream* os) {
+  *os << "quorvel";
+  for (const char* a : c.args) *os << " '" << a << "'";
+}
+
+class ParseArgumentsTest : public ::testing::TestWithParam<ArgsCase> {};
+
+TEST_P(ParseArgumentsTest, AcceptsGoodLinesAndNamesWhatIsWrongWithBadOnes) {
+  const ArgsCase& c = GetParam();
+  std::vector<const char*> argv{"quorvel"};
+  argv.insert(argv.end(), c.args.begin(), c.args.end());
+  SessionOptions o;
+  std::string error;
+  EXPECT_EQ(ParseArguments(static_cast<int>(argv.size()), argv.data(), o, error), c.ok) << error;
+  if (!c.ok) {
+    EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ParseArgumentsTest,
+    ::testing::Values(ArgsCase{{}, true, ""}, ArgsCase{{"--headless", "--simulate", "--seconds", "8"}, true, ""},
+                      ArgsCase{{"--virtual-time", "--seconds=30", "--house", "h.txt", "--data", "/tmp/x"}, true, ""},
+                      ArgsCase{{"--serial", "/dev/ttyUSB3"}, true, ""},
+                      ArgsCase{{"--bogus"}, false, "--bogus"}, ArgsCase{{"--seconds"}, false, "needs N"},
+                      ArgsCase{{"--seconds", "ten"}, false, "ten"}, ArgsCase{{"--seconds", "-5"}, false, "-5"},
+                      ArgsCase{{"--seconds", "99999999999999999999"}, false, "9999"},
+                      ArgsCase{{"--headless=yes"}, false, "takes no value"},
+                      ArgsCase{{"--serial", ""}, false, "empty"},
+                      ArgsCase{{"--simulate", "--virtual-time"}, false, "choose one"}));
+
+TEST(ParseArguments, ReadsValuesAndTheSerialDeviceFromTheEnvironment) {
+  setenv("QUORVEL_SERIAL", "/dev/ttyS7", 1);
+  const char* argv[] = {"quorvel", "--seconds", "12", "--data", "/tmp/q"};
+  SessionOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseArguments(5, argv, o, error)) << error;
+  unsetenv("QUORVEL_SERIAL");
+  EXPECT_EQ(o.serialPath, "/dev/ttyS7");
+  EXPECT_EQ(o.secondsLimit, 12);
+  EXPECT_EQ(o.dataDir, "/tmp/q");
+
+  const char* argv2[] = {"quorvel", "--serial", "/dev/ttyUSB1"};
+  SessionOptions o2;
+  ASSERT_TRUE(ParseArguments(3, argv2, o2, error)) << error;
+  EXPECT_EQ(o2.serialPath, "/dev/ttyUSB1");
+  EXPECT_NE(UsageText().find("--virtual-time"), std::string::npos);
+}
+
+// A temporary data home, removed afterwards.
+class TempFolder {
+ public:
+  TempFolder() {
+    char pattern[] = "/tmp/quorvel-session-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (made != nullptr) path_ = made;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::vector<std::string> ActivityTexts(Context& ctx) {
+  std::vector<std::string> out;
+  for (const LogLine& line : ctx.log.Lines(LogChannel::GeneralActivity)) {
+    const size_t bar = line.text.find("|   ");
+    out.push_back(bar == std::string::npos ? line.text : line.text.substr(bar + 4));
+  }
+  return out;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& text) {
+  for (const std::string& l : lines) {
+    if (l == text) return true;
+  }
+  return false;
+}
+
+SessionOptions VirtualRun(const std::string& data, int64_t seconds) {
+  SessionOptions o;
+  o.headless = true;
+  o.virtualTime = true;
+  o.dataDir = data;
+  o.houseFile = std::string(QUORVEL_SOURCE_DIR) + "/sim/houses/example_house.txt";
+  o.secondsLimit = seconds;
+  return o;
+}
+
+TEST(SessionVirtualTime, FindsTheSimulatedModemAndSavesTheConfigurationAtTheEnd) {
+  TempFolder data;
+  ASSERT_FALSE(data.path().empty());
+  Session session(VirtualRun(data.path(), 8), nullptr);
+  std::string error;
+  ASSERT_TRUE(session.Start(error)) << error;
+  const int64_t startMillis = session.clock().NowMillis();
+  EXPECT_EQ(session.RunLoop(nullptr), 0);
+  // Eight virtual seconds are 50 ticks of 160 ms.
+  EXPECT_EQ(session.clock().NowMillis() - startMillis, 8000);
+
+  const std::vector<std::string> lines = ActivityTexts(session.context());
+  EXPECT_TRUE(Contains(lines, "Serial Port On 1 : Open")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(Contains(lines, "Searching for Power Line Modem #2413U,2412S,2412U"));
+  EXPECT_TRUE(Contains(lines, "1e.65.a2   PLM 2413U  FirmWare 9.e")) << ::testing::PrintToString(lines);
+  EXPECT_FALSE(session.context().port.IsOpen()) << "the port is closed at the end";
+  EXPECT_FALSE(session.context().log.Lines(LogChannel::InsteonTraffic).empty());
+
+  struct stat st {};
+  ASSERT_EQ(stat((data.path() + "/quorvel/OrvoOptions3.cfg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 1176);
+}
+
+TEST(SessionVirtualTime, TheSecondStartReadsWhatTheFirstSaved) {
+  TempFolder data;
+  {
+    Session first(VirtualRun(data.path(), 1), nullptr);
+    std::string error;
+    ASSERT_TRUE(first.Start(error)) << error;
+    // The first start gets the first-start defaults and marks them done.
+    EXPECT_EQ(first.context().options.runFlags, 0x1F);
+    first.RunLoop(nullptr);
+  }
+  Session second(VirtualRun(data.path(), 1), nullptr);
+  std::string error;
+  ASSERT_TRUE(second.Start(error)) << error;
+  EXPECT_EQ(second.context().options.runFlags, 0xFF);
+}
+
+TEST(SessionVirtualTime, AMissingHouseFileIsReported) {
+  SessionOptions o = VirtualRun("/tmp", 1);
+  o.houseFile = "/nonexistent/house.txt";
+  Session session(o, nullptr);
+  std::string error;
+  EXPECT_FALSE(session.Start(error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(session.started());
+}
+
+}  // namespace
+}  // namespace quorvel
