@@ -5,6 +5,7 @@
 #include "device/device_catalogue.h"
 #include "device/device_database.h"
 #include "engine/context.h"
+#include "engine/link_operations.h"
 
 namespace quorvel {
 
@@ -258,6 +259,31 @@ std::string ReportText(const LinkReport& report) {
     text += '\n';
   }
   return text;
+}
+
+bool CreateReturnLink(Context& ctx, int slot, int linkIndex) {
+  DeviceDatabase& db = ctx.db;
+  if (slot < 0 || static_cast<uint32_t>(slot) >= CountedSlots(db)) return false;
+  const DeviceRecord& d = db.records[slot];
+  if (linkIndex < 0 || linkIndex >= d.LinkLimit()) return false;
+  const LinkRecord& link = d.links[linkIndex];
+  if (!link.InUse() || link.id == d.id) return false;
+  const int partner = db.FindDevice(link.id);
+  if (partner < 0) return false;
+  // The device's own record says whether it controls or responds; the partner
+  // gets the other half. Judging by the device's kind instead would make a
+  // dimmer that responds to a keypad the keypad's controller.
+  if ((link.flags & kLinkController) != 0)
+    return LinkControllerResponder(ctx, slot, link.group, partner, kReturnLinkLevel);
+  return LinkControllerResponder(ctx, partner, link.group, slot, kReturnLinkLevel);
+}
+
+bool RemoveLink(Context& ctx, int slot, int linkIndex) {
+  DeviceDatabase& db = ctx.db;
+  if (slot < 0 || static_cast<uint32_t>(slot) >= CountedSlots(db)) return false;
+  const DeviceRecord& d = db.records[slot];
+  if (linkIndex < 0 || linkIndex >= d.LinkLimit()) return false;
+  return UpdateLink(ctx, slot, linkIndex, d.links[linkIndex].group, 0, 0, kRemovedRecordFlags);
 }
 
 }  // namespace quorvel

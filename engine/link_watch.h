@@ -94,4 +94,17 @@ bool BuildReport(Context& ctx, int category, LinkReport& out);
 // The report as indented text, two spaces per level, one line each.
 std::string ReportText(const LinkReport& report);
 
+// Level written into a responder record made by "Create Link".
+inline constexpr uint8_t kReturnLinkLevel = 0xFE;
+
+// The dialog's "Create Link": prepares the link jobs that write the partner's
+// record missing for link `linkIndex` of the device in `slot`. The link's own
+// role says which side controls. False, with nothing prepared, when the slot,
+// the link or the partner is not there, or a link operation is under way.
+bool CreateReturnLink(Context& ctx, int slot, int linkIndex);
+// The dialog's "Remove Link": writes link `linkIndex` of the device in `slot`
+// back to the device as removed. False when the slot or the link is not there,
+// or a link operation is under way.
+bool RemoveLink(Context& ctx, int slot, int linkIndex);
+
 }  // namespace quorvel

@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "device/device_database.h"
+#include "engine/context.h"
+#include "engine/link_operations.h"
+#include "link_rig.h"
+#include "support/test_rig.h"
 
 namespace quorvel {
 namespace {
@@ -324,6 +330,138 @@ TEST(FindLinkIndex, MatchesGroupIdAndTheInUseBitAmongTheCountedLinks) {
   EXPECT_EQ(FindLinkIndex(r, kKeypad, 5), -1);
   r.linkCount = 3;  // links past the count are stale
   EXPECT_EQ(FindLinkIndex(r, kKeypad, 3), -1);
+}
+
+// --- Create Link and Remove Link against the simulated house --------------------
+
+const InsteonId kSimKeypad = InsteonId::From(0x30, 0x00, 0x01);  // i2cs keypad
+const InsteonId kSimDimmer = InsteonId::From(0x30, 0x00, 0x02);  // i2 dimmer
+const InsteonId kSimRelay = InsteonId::From(0x30, 0x00, 0x03);   // i1 appliance module
+
+sim::LinkEntry Entry(uint8_t flags, uint8_t group, const InsteonId& id, uint8_t d1, uint8_t d2) {
+  sim::LinkEntry e;
+  e.flags = flags;
+  e.group = group;
+  e.id = id;
+  e.data[0] = d1;
+  e.data[1] = d2;
+  return e;
+}
+
+std::string Show(const sim::LinkEntry& e) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%02X %d %02X.%02X.%02X %02X %02X %02X", e.flags, e.group, e.id.b[0], e.id.b[1],
+                e.id.b[2], e.data[0], e.data[1], e.data[2]);
+  return text;
+}
+
+// Each device holds its modem link in slot 0. The keypad's button 3 controls the
+// dimmer, which lacks the responder record; the dimmer responds to button 5,
+// which the keypad does not know; button 7 controls the relay, which lacks its record.
+struct SimHouse {
+  testing::LinkNet n;
+  int keypad = -1, dimmer = -1, relay = -1;
+
+  SimHouse() {
+    n.AddSimDevice(kSimKeypad, 0x01, 0x1C, sim::kEngineI2cs);
+    n.AddSimDevice(kSimDimmer, 0x01, 0x20, sim::kEngineI2);
+    n.AddSimDevice(kSimRelay, 0x02, 0x09, sim::kEngineI1);
+    n.Start();
+    for (const InsteonId& id : {kSimKeypad, kSimDimmer, kSimRelay}) {
+      n.Sim(id).SetLinkAt(0, Entry(0xA2, 1, testing::kSimModemId, 0xFE, 0x1C));
+      n.net->Modem().links.push_back(Entry(0xE2, 1, id, 0, 0));
+    }
+    n.Sim(kSimKeypad).SetLinkAt(1, Entry(0xE2, 3, kSimDimmer, 3, 0));
+    n.Sim(kSimKeypad).SetLinkAt(2, Entry(0xE2, 7, kSimRelay, 7, 0));
+    n.Sim(kSimDimmer).SetLinkAt(1, Entry(0xA2, 5, kSimKeypad, 0xC0, 0x1C));
+    keypad = n.AddRecord(kSimKeypad, 1, kEngineI2cs);
+    dimmer = n.AddRecord(kSimDimmer, 1, kEngineI2);
+    relay = n.AddRecord(kSimRelay, 1, kEngineI1);
+  }
+
+  std::string Report(int category) {
+    LinkReport report;
+    BuildReport(*n.ctx, category, report);
+    return ReportText(report);
+  }
+};
+
+struct CreateCase {
+  const char* name;
+  int SimHouse::*device;
+  int linkIndex;
+  InsteonId partner;
+  int partnerSlot;  // where the partner's table takes the new record
+  sim::LinkEntry written;
+  std::string missingLine;  // the report line that goes away
+};
+
+TEST(CreateReturnLink, WritesThePartnersRecordAndTheReportNoLongerListsIt) {
+  const std::vector<CreateCase> cases = {
+      {"keypad button to a dimmer without its responder record", &SimHouse::keypad, 1, kSimDimmer, 2,
+       Entry(0xA2, 3, kSimKeypad, 0xFE, 0x1C), "[30.00.02] Group 3, NO return link in [30.00.02]."},
+      // The dimmer is a controller kind itself, yet here it is the responder: the
+      // keypad, not the dimmer, must get the controller record.
+      {"dimmer responding to a button the keypad does not know", &SimHouse::dimmer, 1, kSimKeypad, 3,
+       Entry(0xE2, 5, kSimDimmer, 5, 0), "[30.00.01] Group 5, NO return link in [30.00.01]."},
+      {"keypad button to an i1 relay", &SimHouse::keypad, 2, kSimRelay, 1, Entry(0xA2, 7, kSimKeypad, 0xFF, 0x00),
+       "[30.00.03] Group 7, NO return link in [30.00.03]."},
+  };
+  for (const CreateCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimHouse h;
+    ASSERT_NE(h.Report(1).find(c.missingLine), std::string::npos);
+    const sim::LinkEntry untouched = h.n.Sim(c.partner).LinkAt(c.partnerSlot + 1);
+
+    ASSERT_TRUE(CreateReturnLink(*h.n.ctx, h.*c.device, c.linkIndex));
+    ASSERT_TRUE(h.n.RunToEnd());
+
+    EXPECT_EQ(Show(h.n.Sim(c.partner).LinkAt(c.partnerSlot)), Show(c.written));
+    EXPECT_EQ(Show(h.n.Sim(c.partner).LinkAt(c.partnerSlot + 1)), Show(untouched));
+    EXPECT_EQ(h.n.ctx->linkOps.state.writesConfirmed, 1u) << "the device's own record is not written again";
+    EXPECT_EQ(h.Report(1).find(c.missingLine), std::string::npos) << h.Report(1);
+  }
+}
+
+TEST(CreateReturnLink, RefusesWhatIsNotThere) {
+  struct Case {
+    const char* what;
+    int slot;
+    int linkIndex;
+  };
+  SimHouse h;
+  DeviceRecord& keypad = h.n.ctx->db.records[h.keypad];
+  keypad.links[3] = keypad.links[1];
+  keypad.links[3].id = kStranger;  // a partner not in the table
+  keypad.links[4] = keypad.links[1];
+  keypad.links[4].flags = 0x02;  // a removed link
+  keypad.linkCount = 5;
+  const std::vector<Case> cases = {
+      {"no such device", 3, 1},     {"negative slot", -1, 1},      {"link past the count", h.keypad, 5},
+      {"negative link", h.keypad, -1}, {"partner unknown", h.keypad, 3}, {"removed link", h.keypad, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_FALSE(CreateReturnLink(*h.n.ctx, c.slot, c.linkIndex));
+    EXPECT_EQ(h.n.ctx->linkOps.state.jobCount, 0);
+  }
+  EXPECT_FALSE(RemoveLink(*h.n.ctx, 3, 0));
+  EXPECT_FALSE(RemoveLink(*h.n.ctx, h.keypad, 5));
+  EXPECT_FALSE(RemoveLink(*h.n.ctx, h.keypad, -1));
+  EXPECT_EQ(h.n.ctx->linkOps.state.jobCount, 0);
+}
+
+TEST(RemoveLink, WritesTheRecordBackAsRemoved) {
+  SimHouse h;
+  ASSERT_NE(h.Report(1).find("[30.00.02] Group 3, NO return link"), std::string::npos);
+  ASSERT_TRUE(RemoveLink(*h.n.ctx, h.keypad, 1));
+  ASSERT_TRUE(h.n.RunToEnd());
+  const sim::LinkEntry gone = h.n.Sim(kSimKeypad).LinkAt(1);
+  EXPECT_FALSE(gone.InUse()) << Show(gone);
+  EXPECT_EQ(Show(gone), Show(Entry(0x22, 3, kSimDimmer, 0, 0)));
+  EXPECT_EQ(Show(h.n.Sim(kSimKeypad).LinkAt(2)), Show(Entry(0xE2, 7, kSimRelay, 7, 0)));
+  // The keypad no longer claims the dimmer, so nothing is missing there.
+  EXPECT_EQ(h.Report(1).find("[30.00.02] Group 3"), std::string::npos) << h.Report(1);
 }
 
 }  // namespace
