@@ -1,6 +1,7 @@
 #include "engine/link_watch.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "device/device_catalogue.h"
 #include "device/device_database.h"
@@ -13,6 +14,8 @@ namespace {
 
 // Links FindLinkIndex looks at: the first linkCount, never more than 32.
 constexpr int kReturnLinkSlots = 32;
+// Read or write a device's link database (extended).
+constexpr uint8_t kLinkDatabaseCommand = 0x2F;
 
 uint32_t CountedSlots(const DeviceDatabase& db) { return db.count < kMaxDevices ? db.count : kMaxDevices; }
 
@@ -285,5 +288,56 @@ bool RemoveLink(Context& ctx, int slot, int linkIndex) {
   if (linkIndex < 0 || linkIndex >= d.LinkLimit()) return false;
   return UpdateLink(ctx, slot, linkIndex, d.links[linkIndex].group, 0, 0, kRemovedRecordFlags);
 }
+
+namespace {
+
+// A device whose link to the modem for its own group is missing and may be
+// written now.
+bool WantsModemLink(const Context& ctx, const DeviceRecord& d) {
+  if (!d.InUse() || d.group == kDiscoveryGroup || !d.IdentityKnown() || !EngineKnown(d.engineVersion))
+    return false;
+  if (ctx.db.FindLinkInDevice(d.id, d.group, ctx.db.plm.plmId) >= 0) return false;
+  if (ctx.queues.hold.Find(d.id, kLinkDatabaseCommand) >= 0) return false;
+  // A table that was asked for but never arrived looks empty; writing into it
+  // would overwrite whatever the device holds in its first slot.
+  return d.plmLinkRepairs == 0 && d.timeLinksRead != 0 && d.linkCount > 0;
+}
+
+}  // namespace
+
+bool AutoRepair(Context& ctx) {
+  RepairWindow& window = ctx.tick.repairWindow;
+  // A new day lets the pass look again within the current window.
+  if (ctx.sun.repairPassReset) {
+    ctx.sun.repairPassReset = false;
+    window.firstPassRun = false;
+  }
+  if ((ctx.options.runFlags & kRunLinkWatchRepair) == 0 || window.repairMade) return false;
+  const Time now = ctx.clock.Now();
+  if (now - ctx.tick.lastReceiveTime < kRepairQuietSeconds || now - ctx.engine.lastTreeClick < kRepairQuietSeconds)
+    return true;
+  if (window.firstPassRun) return false;
+  // A job under way would refuse the new one; the pass runs again next time.
+  if (LinkOperationRunning(ctx)) return false;
+
+  DeviceDatabase& db = ctx.db;
+  const uint32_t n = CountedSlots(db);
+  for (uint32_t i = 0; i < n; ++i) {
+    DeviceRecord& d = db.records[i];
+    if (!WantsModemLink(ctx, d)) continue;
+    char line[96];
+    std::snprintf(line, sizeof line, "LINK WATCH - Fix link for PLM Group %d not found in [%02x.%02x.%02x].",
+                  d.group, d.id.b[0], d.id.b[1], d.id.b[2]);
+    ctx.log.LogActivity(line);
+    LinkDeviceToPlmGroup(ctx, static_cast<int>(i), d.group);
+    if (d.plmLinkRepairs < 0xFF) ++d.plmLinkRepairs;
+    window.repairMade = true;
+    break;
+  }
+  window.firstPassRun = true;
+  return false;
+}
+
+void WireLinkWatch(Context& ctx) { ctx.engine.autoRepair = [](Context& c) { return AutoRepair(c); }; }
 
 }  // namespace quorvel

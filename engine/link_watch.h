@@ -107,4 +107,13 @@ bool CreateReturnLink(Context& ctx, int slot, int linkIndex);
 // or a link operation is under way.
 bool RemoveLink(Context& ctx, int slot, int linkIndex);
 
+// The automatic repair of a device's missing link to the modem, run by the
+// polling while the repair option is on: at most one device per 31-second
+// window, each device once until CheckFlags clears its repair count. True when
+// it ended the polling step early because the line or the device tree was
+// busy in the last 10 seconds.
+bool AutoRepair(Context& ctx);
+// Sets the engine's hook to AutoRepair.
+void WireLinkWatch(Context& ctx);
+
 }  // namespace quorvel

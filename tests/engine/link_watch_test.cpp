@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "config/options_record.h"
 #include "device/device_database.h"
 #include "engine/context.h"
 #include "engine/link_operations.h"
+#include "engine/main_tick.h"
 #include "link_rig.h"
 #include "support/test_rig.h"
 
@@ -332,6 +334,170 @@ TEST(FindLinkIndex, MatchesGroupIdAndTheInUseBitAmongTheCountedLinks) {
   EXPECT_EQ(FindLinkIndex(r, kKeypad, 3), -1);
 }
 
+// --- The automatic repair, called as the polling calls it -------------------------
+
+constexpr Time kRepairStart = 1300000000;
+
+class AutoRepairTest : public ::testing::Test {
+ protected:
+  AutoRepairTest() {
+    rig.clock.Set(kRepairStart);
+    rig->db.plm.plmId = kModem;
+    rig->options.runFlags = kRunSetUp | kRunLinkWatchRepair;
+    rig->tick.lastReceiveTime = kRepairStart - 60;
+  }
+
+  // A device as the polling leaves it: identified, engine known, links read,
+  // holding one link that is not its modem link.
+  DeviceRecord& Device(const InsteonId& id, uint8_t group = 1) {
+    DeviceRecord& r = Put(rig->db, id, 0x01, 0x20, kEngineI2, kRepairStart - 100, group);
+    r.timeLinksRead = kRepairStart - 100;
+    PutLink(r, 0, 0xA2, 3, kKeypad);
+    return r;
+  }
+
+  // The housekeeping's start of a new 31-second window.
+  void NextWindow() {
+    rig->tick.repairWindow = RepairWindow{false, false};
+    rig.clock.Advance(31);
+    ResetLinkJobs(*rig);  // the previous window's job has run
+  }
+
+  std::vector<std::string> RepairLines() const {
+    std::vector<std::string> out;
+    for (const std::string& t : rig.Texts(LogChannel::GeneralActivity))
+      if (t.rfind("LINK WATCH", 0) == 0 || t.rfind("Link ", 0) == 0) out.push_back(t);
+    return out;
+  }
+  const LinkJob& Job() { return rig->linkOps.state.jobs[0]; }
+
+  testing::TestRig rig;
+};
+
+TEST_F(AutoRepairTest, OneDevicePerWindowInSlotOrderAndEachOnlyOnce) {
+  Device(kDimmer3, 251);  // the discovery area is never repaired
+  Device(kDimmer1);
+  DeviceRecord& holds = Device(kOutlet);
+  PutLink(holds, 1, 0xA2, 1, kModem);  // holds its modem link
+  Device(kKeypad, 3);
+
+  // The first window after start counts as used.
+  EXPECT_FALSE(AutoRepair(*rig));
+  EXPECT_TRUE(RepairLines().empty());
+
+  NextWindow();
+  EXPECT_FALSE(AutoRepair(*rig));
+  EXPECT_FALSE(AutoRepair(*rig));  // one repair per window
+  NextWindow();
+  EXPECT_FALSE(AutoRepair(*rig));
+  // The keypad's job: a responder record for the modem's group 3, in its first free slot.
+  EXPECT_EQ(Job().target, kKeypad);
+  const uint8_t record[8] = {0xA2, 3, 0x11, 0x22, 0x33, 0xFE, 0x1C, 0x00};
+  EXPECT_EQ(std::vector<uint8_t>(Job().record, Job().record + 8), std::vector<uint8_t>(record, record + 8));
+  EXPECT_EQ(Job().addressLow, 0xF7);
+  NextWindow();
+  EXPECT_FALSE(AutoRepair(*rig));  // both were repaired once: nothing is left
+  EXPECT_EQ(RepairLines(), (std::vector<std::string>{
+                               "LINK WATCH - Fix link for PLM Group 1 not found in [1d.2e.3f].",
+                               "Link 1D.2E.3F to PLM 11.22.33 group 1",
+                               "LINK WATCH - Fix link for PLM Group 3 not found in [0a.0b.0c].",
+                               "Link 0A.0B.0C to PLM 11.22.33 group 3",
+                           }));
+  EXPECT_EQ(rig->db.records[1].plmLinkRepairs, 1);
+  EXPECT_EQ(rig->db.records[3].plmLinkRepairs, 1);
+  EXPECT_EQ(rig->db.records[0].plmLinkRepairs, 0);
+
+  // Once CheckFlags has cleared its count, a device still without the link is tried again.
+  rig->db.records[1].plmLinkRepairs = 0;
+  NextWindow();
+  AutoRepair(*rig);
+  EXPECT_EQ(RepairLines().size(), 6u);
+  EXPECT_EQ(RepairLines()[4], "LINK WATCH - Fix link for PLM Group 1 not found in [1d.2e.3f].");
+}
+
+TEST_F(AutoRepairTest, DevicesThatAreNotRepaired) {
+  struct Case {
+    const char* what;
+    std::function<void(DeviceRecord&, Context&)> change;
+  };
+  const std::vector<Case> cases = {
+      {"identity unknown", [](DeviceRecord& r, Context&) { r.category = r.subcategory = 0; }},
+      {"engine unknown", [](DeviceRecord& r, Context&) { r.engineVersion = 0; }},
+      {"links never read", [](DeviceRecord& r, Context&) { r.timeLinksRead = 0; }},
+      // A read that was started but never answered leaves an empty table behind.
+      {"no link stored", [](DeviceRecord& r, Context&) { r.linkCount = 0; }},
+      {"repaired before", [](DeviceRecord& r, Context&) { r.plmLinkRepairs = 1; }},
+      {"not linked to the modem", [](DeviceRecord& r, Context&) { r.linkFlags = 0; }},
+      {"link write held for the device",
+       [](DeviceRecord& r, Context& ctx) {
+         RingEntry e{};
+         e.flags = 0x1F;
+         e.id = r.id;
+         e.cmd1 = 0x2F;
+         ctx.queues.hold.Hold(e);
+       }},
+      {"option off", [](DeviceRecord&, Context& ctx) { ctx.options.runFlags = kRunSetUp; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TestRig fresh;
+    fresh.clock.Set(kRepairStart);
+    fresh->db.plm.plmId = kModem;
+    fresh->options.runFlags = kRunSetUp | kRunLinkWatchRepair;
+    fresh->tick.repairWindow = RepairWindow{false, false};
+    DeviceRecord& r = Put(fresh->db, kDimmer1, 0x01, 0x20, kEngineI2, kRepairStart - 100);
+    r.timeLinksRead = kRepairStart - 100;
+    PutLink(r, 0, 0xA2, 3, kKeypad);
+    c.change(r, *fresh);
+    EXPECT_FALSE(AutoRepair(*fresh));
+    EXPECT_FALSE(fresh->tick.repairWindow.repairMade);
+    EXPECT_EQ(fresh->linkOps.state.jobCount, 0);
+    for (const std::string& t : fresh.Texts(LogChannel::GeneralActivity)) EXPECT_EQ(t.find("LINK WATCH"), std::string::npos);
+  }
+}
+
+TEST_F(AutoRepairTest, WaitsForTenQuietSecondsOnTheLineAndInTheTree) {
+  Device(kDimmer1);
+  NextWindow();
+  const Time now = rig.clock.Now();
+  rig->tick.lastReceiveTime = now - 9;
+  EXPECT_TRUE(AutoRepair(*rig)) << "bytes arrived 9 s ago";
+  rig->tick.lastReceiveTime = now - 10;
+  rig->engine.lastTreeClick = now - 3;
+  EXPECT_TRUE(AutoRepair(*rig)) << "the user clicked the tree 3 s ago";
+  EXPECT_TRUE(RepairLines().empty());
+  EXPECT_FALSE(rig->tick.repairWindow.firstPassRun) << "a busy line does not use up the pass";
+  rig->engine.lastTreeClick = now - 10;
+  EXPECT_FALSE(AutoRepair(*rig));
+  EXPECT_EQ(RepairLines().size(), 2u);
+}
+
+TEST_F(AutoRepairTest, ThePassRunsOncePerWindowUnlessANewDayBegins) {
+  NextWindow();
+  EXPECT_FALSE(AutoRepair(*rig));  // nothing to repair: the pass has run
+  EXPECT_TRUE(rig->tick.repairWindow.firstPassRun);
+  Device(kDimmer1);  // a device read later in the same window waits for the next
+  AutoRepair(*rig);
+  EXPECT_TRUE(RepairLines().empty());
+  rig->sun.repairPassReset = true;  // the new-day check
+  AutoRepair(*rig);
+  EXPECT_FALSE(rig->sun.repairPassReset);
+  EXPECT_EQ(RepairLines().size(), 2u);
+}
+
+TEST_F(AutoRepairTest, ARunningLinkOperationPostponesThePass) {
+  Device(kDimmer1);
+  Device(kOutlet);
+  NextWindow();
+  ASSERT_TRUE(LinkDeviceToPlmGroup(*rig, 1, 1));  // the user's own operation
+  EXPECT_FALSE(AutoRepair(*rig));
+  EXPECT_FALSE(rig->tick.repairWindow.firstPassRun);
+  EXPECT_EQ(rig->db.records[0].plmLinkRepairs, 0);
+  ResetLinkJobs(*rig);
+  AutoRepair(*rig);
+  EXPECT_EQ(rig->db.records[0].plmLinkRepairs, 1);
+}
+
 // --- Create Link and Remove Link against the simulated house --------------------
 
 const InsteonId kSimKeypad = InsteonId::From(0x30, 0x00, 0x01);  // i2cs keypad
@@ -462,6 +628,120 @@ TEST(RemoveLink, WritesTheRecordBackAsRemoved) {
   EXPECT_EQ(Show(h.n.Sim(kSimKeypad).LinkAt(2)), Show(Entry(0xE2, 7, kSimRelay, 7, 0)));
   // The keypad no longer claims the dimmer, so nothing is missing there.
   EXPECT_EQ(h.Report(1).find("[30.00.02] Group 3"), std::string::npos) << h.Report(1);
+}
+
+// --- The automatic repair against the simulated house, in virtual time ------------
+
+const InsteonId kLateDimmer = InsteonId::From(0x40, 0x00, 0x01);  // i2, slot 0
+const InsteonId kLateKeypad = InsteonId::From(0x40, 0x00, 0x02);  // i2cs, slot 1
+const InsteonId kAreaDimmer = InsteonId::From(0x40, 0x00, 0x03);  // in the discovery area
+const InsteonId kGoodRelay = InsteonId::From(0x40, 0x00, 0x04);   // holds its modem link
+
+// Three devices the modem controls but which lost their responder record for
+// the modem's group; their tables were read and hold one other link each.
+class RepairHouse {
+ public:
+  RepairHouse() {
+    n.AddSimDevice(kLateDimmer, 0x01, 0x20, sim::kEngineI2);
+    n.AddSimDevice(kLateKeypad, 0x01, 0x1C, sim::kEngineI2cs);
+    n.AddSimDevice(kAreaDimmer, 0x01, 0x20, sim::kEngineI2);
+    n.AddSimDevice(kGoodRelay, 0x02, 0x09, sim::kEngineI2);
+    n.Start();
+    n.Sim(kGoodRelay).SetLinkAt(0, Entry(0xA2, 1, testing::kSimModemId, 0xFF, 0x00));
+    // The keypad still reports its button 2 to the modem, so it answers the modem.
+    n.Sim(kLateKeypad).SetLinkAt(0, Entry(0xE2, 2, testing::kSimModemId, 0x02, 0x00));
+    for (const InsteonId& id : {kLateDimmer, kLateKeypad, kAreaDimmer, kGoodRelay}) {
+      n.Sim(id).AddLink(Entry(0xA2, 9, kSimKeypad, 0x80, 0x1C));
+      n.net->Modem().links.push_back(Entry(0xE2, id == kAreaDimmer ? 251 : 1, id, 0, 0));
+    }
+    n.AddRecord(kLateDimmer, 1, kEngineI2);
+    n.AddRecord(kLateKeypad, 1, kEngineI2cs);
+    n.AddRecord(kAreaDimmer, 251, kEngineI2);
+    n.AddRecord(kGoodRelay, 1, kEngineI2);
+    for (uint32_t i = 0; i < n.ctx->db.count; ++i) n.ctx->db.records[i].timeLinksRead = testing::kLinkStart - 60;
+    n.ctx->options.runFlags = kRunSetUp | kRunLinkWatchRepair;
+  }
+
+  // One engine step: receive, then the first of the send rings, the modem
+  // queue, a link job or (the polling's turn, with everything quiet) the repair;
+  // the housekeeping every step.
+  void Step() {
+    Context& c = *n.ctx;
+    if (c.framer.PumpReceive(c)) c.tick.lastReceiveTime = c.clock.Now();
+    PerSecondHousekeeping(c);
+    if (c.tick.halfMinuteCounter == 0 && lastHalfMinute_ != 0) ++window;
+    lastHalfMinute_ = c.tick.halfMinuteCounter;
+    SelectNextLinkJob(c);
+    if (ServeRings(c)) {
+      c.queues.modem.pause = 10;
+    } else if (!c.queues.modem.Empty()) {
+      ServeModemQueue(c);
+    } else if (LinkJobStarted(c)) {
+      RunLinkJobStep(c);
+    } else if (I1WriteInProgress(c)) {
+      RunI1Write(c, c.linkOps.state.jobs[c.linkOps.state.current]);
+    } else if (n.Quiet() && !LinkOperationRunning(c)) {
+      const size_t before = c.log.Lines(LogChannel::GeneralActivity).size();
+      AutoRepair(c);
+      const LogRows& lines = c.log.Lines(LogChannel::GeneralActivity);
+      for (size_t i = before; i < lines.size(); ++i) {
+        if (lines[i].text.find("LINK WATCH") == std::string::npos) continue;
+        repairs.push_back({lines[i].text.substr(lines[i].text.find("LINK WATCH")), window,
+                           c.clock.Now() - c.tick.lastReceiveTime});
+      }
+    }
+    n.clock.AdvanceMillis(testing::kLinkTickMillis);
+    n.net->RunUntilNow();
+  }
+  void RunSeconds(int seconds) {
+    for (int i = 0; i < seconds * 1000 / testing::kLinkTickMillis; ++i) Step();
+  }
+  bool HoldsModemLink(const InsteonId& id) { return n.Sim(id).FindLink(false, 1, testing::kSimModemId) >= 0; }
+
+  struct Repair {
+    std::string line;
+    int window;
+    int64_t quietSeconds;
+  };
+  testing::LinkNet n;
+  std::vector<Repair> repairs;
+  int window = 0;
+
+ private:
+  uint32_t lastHalfMinute_ = 0;
+};
+
+TEST(AutoRepairAgainstTheHouse, OneDevicePerWindowFirstInSlotOrderAndTheDevicesHoldTheLink) {
+  RepairHouse h;
+  h.RunSeconds(200);
+  ASSERT_EQ(h.repairs.size(), 2u);
+  EXPECT_EQ(h.repairs[0].line, "LINK WATCH - Fix link for PLM Group 1 not found in [40.00.01].");
+  EXPECT_EQ(h.repairs[1].line, "LINK WATCH - Fix link for PLM Group 1 not found in [40.00.02].");
+  EXPECT_GE(h.repairs[0].window, 1) << "the first window after start counts as used";
+  EXPECT_GT(h.repairs[1].window, h.repairs[0].window);
+  // The simulated devices now hold their responder records for the modem's group.
+  EXPECT_TRUE(h.HoldsModemLink(kLateDimmer));
+  EXPECT_TRUE(h.HoldsModemLink(kLateKeypad));
+  EXPECT_FALSE(h.HoldsModemLink(kAreaDimmer)) << "the discovery area is never repaired";
+  EXPECT_EQ(h.n.Sim(kAreaDimmer).FindLink(false, 251, testing::kSimModemId), -1);
+  EXPECT_EQ(h.n.ctx->linkOps.state.writesConfirmed, 2u);
+  // The database took what the devices confirmed: the report of the first
+  // category finds the modem link where the repair wrote it.
+  EXPECT_GE(h.n.ctx->db.FindLinkInDevice(kLateKeypad, 1, testing::kSimModemId), 0);
+}
+
+TEST(AutoRepairAgainstTheHouse, NoRepairWhileBytesArrivedInTheLastTenSeconds) {
+  RepairHouse h;
+  // The relay is switched at the wall every 8 seconds for two minutes.
+  for (int i = 0; i < 15; ++i) {
+    ASSERT_TRUE(h.n.net->Press(kGoodRelay, 1, 0x11));
+    h.RunSeconds(8);
+  }
+  EXPECT_TRUE(h.repairs.empty());
+  h.RunSeconds(120);
+  ASSERT_EQ(h.repairs.size(), 2u);
+  for (const RepairHouse::Repair& r : h.repairs) EXPECT_GE(r.quietSeconds, kRepairQuietSeconds) << r.line;
+  EXPECT_TRUE(h.HoldsModemLink(kLateDimmer));
 }
 
 }  // namespace
