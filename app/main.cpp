@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/link_report.h"
 #include "app/session.h"
 #include "app/session_options.h"
 
@@ -31,6 +32,19 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // A report with no modem to talk to comes from the data file alone; nothing is
+  // searched, run or saved.
+  const bool network = options.virtualTime || options.simulate || !options.serialPath.empty();
+  if (options.linkReport >= 0 && !network) {
+    std::string text;
+    if (!StoredLinkReport(options.dataDir, options.linkReport, text, error)) {
+      std::fprintf(stderr, "quorvel: %s\n", error.c_str());
+      return 1;
+    }
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  }
+
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGPIPE, SIG_IGN);
@@ -40,5 +54,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel: %s\n", error.c_str());
     return 1;
   }
-  return session.RunLoop(&stopRequested);
+  const int status = session.RunLoop(&stopRequested);
+  if (options.linkReport >= 0) std::fputs(RunLinkReport(session.context(), options.linkReport).c_str(), stdout);
+  return status;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_files.h"
+#include "engine/link_watch.h"
 #include "engine/main_tick.h"
 #include "sim/house_file.h"
 
@@ -105,6 +106,7 @@ bool Session::Start(std::string& error) {
   }
   LoadAtStart(*ctx_);
   WireConfigFiles(*ctx_);
+  WireLinkWatch(*ctx_);
   startMillis_ = clock_->NowMillis();
   return true;
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <limits>
 
+#include "engine/link_watch.h"
+
 namespace quorvel {
 
 namespace {
@@ -66,6 +68,18 @@ const std::vector<OptionRow>& Rows() {
        [](SessionOptions& o, const std::string& v, std::string& error) {
          if (ReadCount(v, o.secondsLimit)) return true;
          error = "--seconds needs a whole number of seconds, not \"" + v + "\"";
+         return false;
+       }},
+      {"--link-report", "N",
+       "print the Link Watch report N (0 all responding devices .. 9 not responding) as indented text: "
+       "alone from the stored data file, with --virtual-time, --simulate or --serial after the run",
+       [](SessionOptions& o, const std::string& v, std::string& error) {
+         int64_t n = 0;
+         if (ReadCount(v, n) && n < kReportCategories) {
+           o.linkReport = static_cast<int>(n);
+           return true;
+         }
+         error = "--link-report needs a report number from 0 to 9, not \"" + v + "\"";
          return false;
        }},
       {"--version", nullptr, "print the version and end", Switch(&SessionOptions::version)},

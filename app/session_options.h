@@ -16,6 +16,7 @@ struct SessionOptions {
   std::string houseFile;     // the simulated house; empty: the shipped example house
   std::string dataDir;       // the data home holding the "quorvel" folder; empty: the user's
   int64_t secondsLimit = 0;  // stop after this much run time; 0 runs until stopped
+  int linkReport = -1;       // the Link Watch report (0..9) to print, -1 none
   bool version = false;
   bool help = false;
 };
