@@ -69,7 +69,14 @@ std::string Session::DefaultHouseFile(const char* argv0) {
 bool Session::Start(std::string& error) {
   if (ctx_ != nullptr) return true;
   stopped_ = false;
-  files_ = std::make_unique<PosixFileSystem>(options_.dataDir);
+  std::string dataHome = options_.dataDir;
+  if (dataHome.empty() && (options_.simulate || options_.virtualTime)) {
+    // A simulated house saved over the user's own configuration would replace
+    // the real network's device data: simulated runs keep theirs apart.
+    const std::string base = PosixFileSystem().AppDataFolder();
+    if (!base.empty()) dataHome = base + "/" + kSimulatedDataHome;
+  }
+  files_ = std::make_unique<PosixFileSystem>(dataHome);
   notifier_ = std::make_unique<PrintingNotifier>(out_);
 
   if (options_.virtualTime) {

@@ -46,6 +46,9 @@ class PrintingNotifier final : public Notifier {
   std::FILE* out_;
 };
 
+// Under the user's data folder, the data home of simulated runs given no --data.
+inline constexpr const char* kSimulatedDataHome = "quorvel-simulated";
+
 class Session {
  public:
   // `out` receives the log lines and messages; nullptr prints nothing.

@@ -62,7 +62,8 @@ const std::vector<OptionRow>& Rows() {
        Text(&SessionOptions::serialPath, "the serial device")},
       {"--house", "FILE", "the house the simulator runs (default: the shipped example house)",
        Text(&SessionOptions::houseFile, "the house file")},
-      {"--data", "DIR", "keep the configuration files in DIR/quorvel instead of $XDG_DATA_HOME/quorvel",
+      {"--data", "DIR", "keep the configuration files in DIR/quorvel instead of $XDG_DATA_HOME/quorvel\n"
+       "                    (simulated runs: $XDG_DATA_HOME/quorvel-simulated/quorvel)",
        Text(&SessionOptions::dataDir, "the data folder")},
       {"--seconds", "N", "stop after N seconds of run time (virtual seconds with --virtual-time)",
        [](SessionOptions& o, const std::string& v, std::string& error) {

@@ -154,6 +154,45 @@ TEST(SessionVirtualTime, TheSecondStartReadsWhatTheFirstSaved) {
   EXPECT_EQ(second.context().options.runFlags, 0xFF);
 }
 
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      had_ = true;
+      old_ = old;
+    }
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+TEST(SessionVirtualTime, ASimulatedRunLeavesTheUsersOwnConfigurationAlone) {
+  TempFolder home;
+  ScopedEnv xdg("XDG_DATA_HOME", home.path());
+  SessionOptions o = VirtualRun("", 2);
+  {
+    Session session(o, nullptr);
+    std::string error;
+    ASSERT_TRUE(session.Start(error)) << error;
+    session.RunLoop(nullptr);
+  }
+  struct stat st {};
+  EXPECT_NE(stat((home.path() + "/quorvel").c_str(), &st), 0) << "the user's folder was written";
+  EXPECT_EQ(stat((home.path() + "/quorvel-simulated/quorvel/OrvoOptions3.cfg").c_str(), &st), 0);
+}
+
 TEST(SessionVirtualTime, AMissingHouseFileIsReported) {
   SessionOptions o = VirtualRun("/tmp", 1);
   o.houseFile = "/nonexistent/house.txt";
