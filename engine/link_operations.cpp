@@ -73,10 +73,16 @@ LinkJob NewJob(const DeviceRecord& target, uint8_t displayGroup, int linkSlot, u
   return job;
 }
 
-// A job writing a new record into free slot k of the device.
+// A job writing a new record into free slot k of the device. The slot is read
+// before it is written: a table the database never read, or read long ago,
+// must not lose a record to a slot that only looked free.
 LinkJob NewSlotJob(const DeviceRecord& target, uint8_t displayGroup, int k, const uint8_t record[8]) {
-  return NewJob(target, displayGroup, k, 0x0F, SlotAddressLow(k, target.engineVersion == kEngineI1), record);
+  LinkJob job = NewJob(target, displayGroup, k, 0x0F, SlotAddressLow(k, target.engineVersion == kEngineI1), record);
+  job.phase = LinkJobPhase::kCheckSlot;
+  return job;
 }
+
+// A job rewriting records in place (removals, updates) needs no check.
 
 // A job rewriting an existing link of the device at its stored address. An
 // address that cannot be a record of the link memory (never read, or damaged)
@@ -250,9 +256,25 @@ void ConcludeReadBack(Context& ctx, LinkJob& job, bool i1, bool complete) {
   FinishJob(ctx, job);
 }
 
+void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete);
+
+void Conclude(Context& ctx, LinkJob& job, bool i1, bool complete) {
+  if (job.phase == LinkJobPhase::kCheckSlot)
+    ConcludeSlotCheck(ctx, job, i1, complete);
+  else
+    ConcludeReadBack(ctx, job, i1, complete);
+}
+
 void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
   if (!job.readBackSent) {
     ForgetReadBack(job);
+    if (i1 && !AlignI1Start(job)) {
+      Log(ctx, "Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
+          job.target.b[1], job.target.b[2], JobAddress(job));
+      ++ctx.linkOps.state.writesFailed;
+      FinishJob(ctx, job);
+      return;
+    }
     job.readBackSent = true;
     if (i1) {
       SendStandard(ctx, job.target, 0x28, job.addressHigh);
@@ -264,7 +286,7 @@ void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
   }
   if (i1) {
     if (job.readBackBytes >= 8) {
-      ConcludeReadBack(ctx, job, true, true);
+      Conclude(ctx, job, true, true);
       return;
     }
     if (job.readBackArrived) {
@@ -275,15 +297,51 @@ void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
       return;
     }
   } else if (job.readBackArrived) {
-    ConcludeReadBack(ctx, job, false, true);
+    Conclude(ctx, job, false, true);
     return;
   }
   const int limit = r != nullptr && IsWirelessDevice(*r) ? kWirelessReadBackTimeoutSteps : kReadBackTimeoutSteps;
-  if (++job.readBackWait > limit) ConcludeReadBack(ctx, job, i1, false);
+  if (++job.readBackWait > limit) Conclude(ctx, job, i1, false);
+}
+
+// The slot a new record was meant for, as the device showed it. In use: the
+// database learns that record and the job moves to the next free slot, or ends
+// when the device already holds the very record.
+void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete) {
+  LinkJobs& s = ctx.linkOps.state;
+  if (!complete || (job.readBack[0] & kRecordInUse) == 0) {
+    // Free, or no answer: the write and its read-back decide.
+    job.phase = LinkJobPhase::kWrite;
+    ForgetReadBack(job);
+    return;
+  }
+  StoreConfirmed(ctx, job, job.readBack, i1);
+  if (std::memcmp(job.readBack, job.record, 8) == 0) {
+    ++s.writesConfirmed;
+    FinishJob(ctx, job);
+    return;
+  }
+  const int slot = ctx.db.FindDevice(job.target);
+  const int k = slot >= 0 ? FindFreeLinkSlot(ctx.db[slot]) : -1;
+  if (k < 0) {
+    LogTableFull(ctx, job.target);
+    ++s.writesFailed;
+    FinishJob(ctx, job);
+    return;
+  }
+  job.linkSlot = k;
+  job.addressHigh = 0x0F;
+  job.addressLow = SlotAddressLow(k, false);
+  ForgetReadBack(job);
 }
 
 void MarkStatusWanted(Context& ctx, const InsteonId& id) {
   ForEachRecordOf(ctx.db, id, [](int, DeviceRecord& r) { r.workFlags |= kWorkStatusWanted; });
+}
+
+bool AwaitsRecord(const LinkJob& job) {
+  const bool reading = job.phase == LinkJobPhase::kReadBack || job.phase == LinkJobPhase::kCheckSlot;
+  return reading && job.readBackSent && !job.readBackArrived;
 }
 
 }  // namespace
@@ -350,6 +408,7 @@ void RunLinkJobStep(Context& ctx) {
     s.stepRunning = false;
     return;
   }
+  job.begun = true;
   int slot = ctx.db.FindDevice(job.target);
   const DeviceRecord* r = slot >= 0 ? &ctx.db[slot] : nullptr;
 
@@ -374,7 +433,7 @@ void RunLinkJobStep(Context& ctx) {
   }
 
   const bool i1 = UsesI1Writer(job, r);
-  if (job.phase == LinkJobPhase::kReadBack) {
+  if (job.phase == LinkJobPhase::kReadBack || job.phase == LinkJobPhase::kCheckSlot) {
     StepReadBack(ctx, job, r, i1);
     s.stepRunning = false;
     return;
@@ -456,7 +515,7 @@ void RunI1Write(Context& ctx, LinkJob& job) {
 void OnLinkJobExtendedReply(Context& ctx, const uint8_t* frame, size_t length) {
   if (frame == nullptr || length < 25) return;
   LinkJob& job = CurrentJob(ctx);
-  if (job.phase != LinkJobPhase::kReadBack || !job.readBackSent || job.readBackArrived) return;
+  if (!AwaitsRecord(job)) return;
   if (!(InsteonId::FromBytes(frame + 2) == job.target)) return;
   const uint8_t* d = frame + 11;
   if (d[1] != 0x01 || d[2] != job.addressHigh || d[3] != (job.addressLow | 7)) return;
@@ -468,7 +527,7 @@ void OnLinkJobExtendedReply(Context& ctx, const uint8_t* frame, size_t length) {
 void OnLinkJobPeekReply(Context& ctx, const uint8_t* frame, size_t length) {
   if (frame == nullptr || length < 11) return;
   LinkJob& job = CurrentJob(ctx);
-  if (job.phase != LinkJobPhase::kReadBack || !job.readBackSent || job.readBackArrived) return;
+  if (!AwaitsRecord(job)) return;
   if (job.readBackBytes >= 8) return;
   if ((frame[8] & 0xE0) != 0x20) return;  // only the device's acknowledgement carries the byte
   if (!(InsteonId::FromBytes(frame + 2) == job.target)) return;
@@ -532,6 +591,7 @@ bool LinkDeviceToComputerGroup(Context& ctx, int deviceSlot, uint8_t oldGroup, u
     k = findPlmLink(newGroup);
     display = newGroup;
   }
+  const bool rewrite = k >= 0;
   if (k < 0) {
     for (int j = 0; j <= n; ++j) {
       if (!r.links[j].InUse()) {
@@ -546,7 +606,9 @@ bool LinkDeviceToComputerGroup(Context& ctx, int deviceSlot, uint8_t oldGroup, u
   }
   uint8_t record[8] = {kResponderRecordFlags, newGroup, plm.b[0], plm.b[1], plm.b[2], 0, 0, 0};
   PlmResponderData(r, record[5], record[6]);
-  const LinkJob job = NewSlotJob(r, display, k, record);
+  LinkJob job = NewSlotJob(r, display, k, record);
+  // The device's own link to the modem is turned into the new group in place.
+  if (rewrite) job.phase = LinkJobPhase::kWrite;
   SetJobs(ctx, &job, nullptr);
   Log(ctx, "Link %02X.%02X.%02X to Computer Group %d", r.id.b[0], r.id.b[1], r.id.b[2], newGroup);
   return true;
@@ -638,7 +700,7 @@ bool UpdateSecondLink(Context& ctx, int deviceSlot, int linkSlot, uint8_t group,
   LinkJobs& s = ctx.linkOps.state;
   // It joins the update just prepared; anything already under way is refused.
   const LinkJob& first = s.jobs[0];
-  const bool firstUntouched = first.writeTries == 0 && !first.engineAsked && first.i1State == 0;
+  const bool firstUntouched = !first.begun;
   if (s.current != 0 || !s.jobs[1].Idle() || s.backlogCount > 0 || (!first.Idle() && !firstUntouched)) {
     ctx.log.LogActivity(kWaitForOperationText);
     return false;

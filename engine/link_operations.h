@@ -34,7 +34,8 @@ inline constexpr int kLinkJobBacklog = 33;
 // Where a job is in its life.
 enum class LinkJobPhase : uint8_t {
   kIdle = 0,
-  kWrite,     // bytes remain to be written
+  kCheckSlot,  // a new record: the slot is read first, in case the database's view is old
+  kWrite,      // bytes remain to be written
   kReadBack,  // written; waiting for the device to show the record back
 };
 
@@ -54,6 +55,7 @@ struct LinkJob {
 
   // Progress of the job beyond the bytes themselves.
   LinkJobPhase phase = LinkJobPhase::kIdle;
+  bool begun = false;        // the engine has acted on it
   bool engineAsked = false;  // identification and engine version were requested
   uint8_t writeTries = 0;    // writes sent (the second is the one retry)
   int readBackWait = 0;      // steps since the read-back request went out
