@@ -146,8 +146,16 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
   if (ctx_ == nullptr) return 1;
   using Steady = std::chrono::steady_clock;
   auto next = Steady::now();
+  int status = 0;
+  linkRun_ = LinkCommandRun{};
+  linkRun_.command = options_.link;
   while ((stop == nullptr || *stop == 0) && !LimitReached()) {
     Tick();
+    if (options_.linkRequested && StepLinkCommand(*ctx_, linkRun_)) {
+      for (const std::string& line : linkRun_.report) Print(out_, line);
+      status = linkRun_.ok ? 0 : 1;
+      break;
+    }
     if (virtualClock_ != nullptr) continue;
     next += std::chrono::milliseconds(kTickMillis);
     const auto now = Steady::now();
@@ -155,8 +163,12 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
     if (now > next + std::chrono::seconds(1)) next = now;
     std::this_thread::sleep_until(next);
   }
+  if (options_.linkRequested && linkRun_.phase != LinkCommandRun::Phase::kDone) {
+    Print(out_, "Link not made: the run ended first");
+    status = 1;
+  }
   Stop();
-  return 0;
+  return status;
 }
 
 }  // namespace quorvel

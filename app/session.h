@@ -82,6 +82,8 @@ class Session {
   VirtualClock* virtualClock() { return virtualClock_; }
   const SessionOptions& options() const { return options_; }
   bool started() const { return ctx_ != nullptr; }
+  // The --link run: its state and report once RunLoop has ended.
+  const LinkCommandRun& linkRun() const { return linkRun_; }
 
   // The shipped example house, found beside the program or in the source tree.
   static std::string DefaultHouseFile(const char* argv0);
@@ -102,6 +104,7 @@ class Session {
   std::unique_ptr<Context> ctx_;
   int64_t startMillis_ = 0;
   bool stopped_ = false;
+  LinkCommandRun linkRun_;
 };
 
 }  // namespace quorvel

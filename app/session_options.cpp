@@ -17,6 +17,9 @@ struct OptionRow {
   const char* help;
   // Applies the value (empty for a switch); false with `error` set when it is bad.
   std::function<bool(SessionOptions&, const std::string& value, std::string& error)> apply;
+  // Values the option takes from the words after it; more than one arrive
+  // joined by newlines, and cannot be given with "=".
+  int valueCount = 1;
 };
 
 bool ReadCount(const std::string& text, int64_t& out) {
@@ -83,6 +86,24 @@ const std::vector<OptionRow>& Rows() {
          error = "--link-report needs a report number from 0 to 9, not \"" + v + "\"";
          return false;
        }},
+      {"--link", "CONTROLLER RESPONDER GROUP",
+       "link a controller's group (ids as AA.BB.CC; the modem's id for a computer group) to a responder, "
+       "report and end",
+       [](SessionOptions& o, const std::string& v, std::string& error) {
+         const size_t a = v.find('\n');
+         const size_t b = a == std::string::npos ? a : v.find('\n', a + 1);
+         if (b == std::string::npos) {
+           error = "--link needs CONTROLLER RESPONDER GROUP";
+           return false;
+         }
+         if (!ParseLinkCommand(v.substr(0, a), v.substr(a + 1, b - a - 1), v.substr(b + 1), o.link, error)) {
+           error = "--link: " + error;
+           return false;
+         }
+         o.linkRequested = true;
+         return true;
+       },
+       3},
       {"--version", nullptr, "print the version and end", Switch(&SessionOptions::version)},
       {"--help", nullptr, "print this help and end", Switch(&SessionOptions::help)},
   };
@@ -110,12 +131,19 @@ bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std:
       error = "unknown option \"" + arg + "\"";
       return false;
     }
+    if (row->valueCount > 1 && valueInline) {
+      error = arg + " takes " + row->value + " as separate words";
+      return false;
+    }
     if (row->value != nullptr && !valueInline) {
-      if (i + 1 >= argc || argv[i + 1] == nullptr) {
-        error = arg + " needs " + row->value;
-        return false;
+      for (int n = 0; n < row->valueCount; ++n) {
+        if (i + 1 >= argc || argv[i + 1] == nullptr) {
+          error = arg + " needs " + row->value;
+          return false;
+        }
+        if (n > 0) value += '\n';
+        value += argv[++i];
       }
-      value = argv[++i];
     } else if (row->value == nullptr && valueInline) {
       error = arg + " takes no value";
       return false;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/link_command.h"
+
 namespace quorvel {
 
 struct SessionOptions {
@@ -17,6 +19,8 @@ struct SessionOptions {
   std::string dataDir;       // the data home holding the "quorvel" folder; empty: the user's
   int64_t secondsLimit = 0;  // stop after this much run time; 0 runs until stopped
   int linkReport = -1;       // the Link Watch report (0..9) to print, -1 none
+  bool linkRequested = false;  // --link: make one link, report it and end
+  LinkCommand link;
   bool version = false;
   bool help = false;
 };

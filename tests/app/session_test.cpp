@@ -51,7 +51,24 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{{"--seconds", "99999999999999999999"}, false, "9999"},
                       ArgsCase{{"--headless=yes"}, false, "takes no value"},
                       ArgsCase{{"--serial", ""}, false, "empty"},
-                      ArgsCase{{"--simulate", "--virtual-time"}, false, "choose one"}));
+                      ArgsCase{{"--simulate", "--virtual-time"}, false, "choose one"},
+                      ArgsCase{{"--headless", "--link", "2a.10.04", "2a.10.01", "3", "--seconds", "60"}, true, ""},
+                      ArgsCase{{"--link", "2a.10.04", "2a.10.01"}, false, "needs CONTROLLER RESPONDER GROUP"},
+                      ArgsCase{{"--link=2a.10.04"}, false, "separate words"},
+                      ArgsCase{{"--link", "2a.10", "2a.10.01", "3"}, false, "\"2a.10\" is not an id"},
+                      ArgsCase{{"--link", "2a.10.04", "2a.10.01", "300"}, false, "0..255"}));
+
+TEST(ParseArguments, LinkTakesItsThreeWords) {
+  const char* argv[] = {"quorvel", "--link", "1e.65.a2", "2A.10.01", "7", "--seconds", "5"};
+  SessionOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseArguments(7, argv, o, error)) << error;
+  EXPECT_TRUE(o.linkRequested);
+  EXPECT_EQ(o.link.controller, InsteonId::From(0x1e, 0x65, 0xa2));
+  EXPECT_EQ(o.link.responder, InsteonId::From(0x2a, 0x10, 0x01));
+  EXPECT_EQ(o.link.group, 7);
+  EXPECT_EQ(o.secondsLimit, 5);
+}
 
 TEST(ParseArguments, ReadsValuesAndTheSerialDeviceFromTheEnvironment) {
   setenv("QUORVEL_SERIAL", "/dev/ttyS7", 1);
@@ -191,6 +208,20 @@ TEST(SessionVirtualTime, ASimulatedRunLeavesTheUsersOwnConfigurationAlone) {
   struct stat st {};
   EXPECT_NE(stat((home.path() + "/quorvel").c_str(), &st), 0) << "the user's folder was written";
   EXPECT_EQ(stat((home.path() + "/quorvel-simulated/quorvel/OrvoOptions3.cfg").c_str(), &st), 0);
+}
+
+TEST(SessionVirtualTime, ALinkThatCannotBeMadeInTimeEndsTheRunWithAFailure) {
+  TempFolder data;
+  SessionOptions o = VirtualRun(data.path(), 2);
+  o.linkRequested = true;
+  o.link.controller = InsteonId::From(0x2a, 0x10, 0x04);
+  o.link.responder = InsteonId::From(0x2a, 0x10, 0x01);
+  o.link.group = 3;
+  Session session(o, nullptr);
+  std::string error;
+  ASSERT_TRUE(session.Start(error)) << error;
+  EXPECT_EQ(session.RunLoop(nullptr), 1);
+  EXPECT_NE(session.linkRun().phase, LinkCommandRun::Phase::kDone);
 }
 
 TEST(SessionVirtualTime, AMissingHouseFileIsReported) {
