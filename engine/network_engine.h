@@ -44,13 +44,21 @@ struct NetworkEngine {
   int imInfoCountdown = 1;  // steps until the next identity request while the modem is unknown
   Time minuteMark = 0;
   int minutesSincePlmRead = 0;
-  int secondTicks = 0;
-  int lastWallSecond = -1;
+  int secondTicks = 0;  // wall-clock seconds counted by the steps; reset when progress is seen
+  Time lastWallSecond = 0;
   uint32_t lastTableCount = 0;
   bool plmTableReading = false;
   bool progressShown = false;
   int progressStepDivider = 0;
   int progressDone = 0;
+  // The modem's refusals counted before the current read of its table began: the
+  // read is complete only once the modem itself refused a Get First/Next.
+  int readNakMark = 0;
+  // The first pane of the status bar.
+  std::string statusText;
+  // Steps run, and how often the modem's table was read to its end, for reports.
+  uint64_t steps = 0;
+  uint32_t plmTableReads = 0;
   // Auto-save change counters; they saturate, so a long busy spell cannot wrap them.
   int8_t discoveriesSinceSave = 0;
   int8_t linkReadsSinceSave = 0;
@@ -77,10 +85,22 @@ void RaiseSaveCounter(int8_t& counter, int by = 1);
 
 // One engine step; the main tick calls it once per tick.
 void EngineStep(Context& ctx);
+// The auto-save, run by the polling when it found nothing to do and the modem
+// queue is empty. True when the polling step must end here (saved, or changes
+// are waiting for the line and the device tree to be quiet).
+bool AutoSaveStep(Context& ctx);
 // The periodic consistency check: clears give-up counters after hours so that
 // devices are asked again.
 void CheckFlags(Context& ctx);
 // Sets the main tick's hooks to the engine step and CheckFlags.
 void WireEngine(Context& ctx);
+
+// Texts of the engine.
+inline constexpr const char* kReadingPlmLinksText = "Reading PLM device Links.";
+inline constexpr const char* kLoadingDeviceDataText = "Loading Device Data., %d device links from PLM";
+inline constexpr const char* kGetPlmInfoText = "GetPLMInfo";
+inline constexpr const char* kSavingText = "Saving plm_aldb, events";
+inline constexpr const char* kCheckFlagsAldbText = "CheckFlags - reseting ALDB read for Group %d, %02x.%02x.%02x";
+inline constexpr const char* kCheckFlagsStatusText = "CheckFlags - reseting get_statusTries for %02x.%02x.%02x dif = (%lld)";
 
 }  // namespace quorvel
