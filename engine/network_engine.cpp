@@ -295,7 +295,7 @@ void EngineStep(Context& ctx) {
   Next next = Next::Wait;
   if (!ctx.queues.modem.Empty()) {
     ServeModemQueue(ctx);
-  } else if (LinkJobStarted(ctx)) {
+  } else if (LinkJobStarted(ctx) && !I1WriteInProgress(ctx)) {
     const std::string text = LinkJobProgressText(ctx);
     ShowWaitWindow(ctx, text);
     e.statusText = text;
@@ -307,7 +307,7 @@ void EngineStep(Context& ctx) {
     return;
   } else if (I1WriteInProgress(ctx)) {
     LinkJobs& jobs = ctx.linkOps.state;
-    RunI1Write(ctx, jobs.jobs[jobs.current < 2 ? jobs.current : 0]);
+    RunI1Write(ctx, jobs.jobs[jobs.current & 1]);
     e.engineWait = 2;
     return;
   } else {

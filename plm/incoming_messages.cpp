@@ -403,6 +403,7 @@ void IncomingState::RememberReply(uint8_t flags, uint8_t cmd1, uint8_t cmd2) {
 
 void IncomingState::HandleFrame(Context& ctx, const uint8_t* frame, size_t length) {
   if (frame == nullptr || length < 3) return;
+  ++framesHandled;
   switch (frame[1]) {
     case 0x50:
       if (length >= kStandardLength) OnStandard(ctx, frame, length);

@@ -46,6 +46,9 @@ class IncomingState : public FrameHandler {
   int plmReadNakCount = 0;
   uint8_t plmTableEnd = 0;  // a Get Next was refused: the modem's table is exhausted
 
+  // Complete frames handled over the run, for the run summary.
+  uint32_t framesHandled = 0;
+
  private:
   void OnStandard(Context& ctx, const uint8_t* f, size_t n);
   void OnExtended(Context& ctx, const uint8_t* f, size_t n);

@@ -139,6 +139,8 @@ void HoldForWireless(Context& ctx, const DeviceRecord& r, const RingEntry& messa
 // --- Serving ---------------------------------------------------------------------
 
 void WriteEntry(Context& ctx, const RingEntry& e) {
+  ++ctx.queues.counts.insteonSent;
+  if (e.tries > 0) ++ctx.queues.counts.retries;
   uint8_t msg[8 + kExtendedDataBytes];
   size_t n = 0;
   msg[n++] = 0x02;
@@ -193,6 +195,7 @@ void StepRetryRing(Context& ctx, RetryRing& ring) {
   if (MinuteChanged(ctx, ring)) {
     ++e.wait;
     if (e.wait > kWaitLimit) {  // given up without a word
+      ++ctx.queues.counts.giveUps;
       e.status = kEntryDone;
       e.pending = 0;
       ring.Advance();
@@ -200,6 +203,7 @@ void StepRetryRing(Context& ctx, RetryRing& ring) {
     }
   }
   if (e.tries > ring.maxTries) {
+    ++ctx.queues.counts.giveUps;
     NoResponse(ctx, e);
     RebuildQueuedList(ctx);
     e.status = kEntryDone;
@@ -263,6 +267,7 @@ void StepModemQueue(Context& ctx) {
   if (q.head >= kModemQueueSlots) q.head = 0;
   PlmCommand& c = q.Head();
   if (c.status == kEntryDone || c.tries > PlmCommandQueue::kMaxTries) {
+    if (c.status != kEntryDone) ++ctx.queues.counts.giveUps;
     c.status = kEntryDone;  // answered, or given up without a word after its tries
     q.head = PlmCommandQueue::Next(q.head);
     q.pause = 0;
@@ -277,6 +282,7 @@ void StepModemQueue(Context& ctx) {
   const size_t n = std::min<size_t>(c.length, kModemCommandMax);
   std::memcpy(msg + 1, c.bytes, n);
   ctx.link.WriteMessage(ctx, msg, n + 1);
+  ++ctx.queues.counts.modemCommandsSent;
   ++c.tries;
   c.status = 0;
   c.wait = 0;

@@ -152,8 +152,17 @@ struct PlmCommandQueue {
   void Clear();
 };
 
+// What went over the line, for the run summary.
+struct TrafficCounts {
+  uint32_t insteonSent = 0;  // Insteon messages written, retries included
+  uint32_t retries = 0;      // sends of a message after its first
+  uint32_t modemCommandsSent = 0;
+  uint32_t giveUps = 0;  // messages and modem commands dropped unanswered after their tries
+};
+
 class SendQueues {
  public:
+  TrafficCounts counts;
   ReplyRing replyRing;
   PlainRing plainRing;
   DelayedRing delayedRing;

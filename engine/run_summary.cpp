@@ -1,0 +1,110 @@
+#include "engine/run_summary.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "device/device_catalogue.h"
+#include "device/group_table.h"
+#include "engine/context.h"
+#include "engine/link_operations.h"
+
+namespace quorvel {
+
+namespace {
+
+
+bool LinksRead(const DeviceRecord& r) { return r.aldbReadState == kReadNone && r.timeLinksRead != 0; }
+
+int LinksInUse(const DeviceRecord& r) {
+  int n = 0;
+  for (int k = 0; k < r.LinkLimit(); ++k) n += r.links[k].InUse();
+  return n;
+}
+
+template <typename... Args>
+void Line(std::string& out, const char* format, Args... args) {
+  char line[160];
+  std::snprintf(line, sizeof line, format, args...);
+  out += line;
+  out += '\n';
+}
+
+}  // namespace
+
+NetworkCensus TakeCensus(const Context& ctx) {
+  NetworkCensus c;
+  const DeviceDatabase& db = ctx.db;
+  const uint32_t n = std::min<uint32_t>(db.count, kMaxDevices);
+  for (uint32_t i = 0; i < n; ++i) {
+    const DeviceRecord& first = db.records[i];
+    if (first.group == kDiscoveryGroup) ++c.discoveryMembers;
+    if (db.FindDevice(first.id) != static_cast<int>(i)) continue;  // counted with its first record
+
+    bool inUse = false, kind = false, firmware = false, read = false, wireless = false;
+    uint8_t engine = kEngineUnknown;
+    int links = 0;
+    for (uint32_t j = i; j < n; ++j) {
+      const DeviceRecord& r = db.records[j];
+      if (!(r.id == first.id)) continue;
+      inUse |= r.InUse();
+      kind |= r.IdentityKnown();
+      firmware |= r.firmware != 0;
+      read |= LinksRead(r);
+      wireless |= r.IdentityKnown() && IsWirelessDevice(r);
+      if (r.engineVersion >= kEngineI1 && r.engineVersion <= kEngineI2cs) engine = r.engineVersion;
+      links = std::max(links, LinksInUse(r));
+    }
+    ++c.devices;
+    c.linkedToModem += inUse;
+    c.kindKnown += kind;
+    c.firmwareKnown += firmware;
+    c.engineKnown += engine != kEngineUnknown;
+    c.engineI1 += engine == kEngineI1;
+    c.engineI2 += engine == kEngineI2;
+    c.engineI2cs += engine == kEngineI2cs;
+    c.linkTablesRead += read;
+    c.linksStored += links;
+    if (inUse && !wireless && (!kind || engine == kEngineUnknown || !read)) ++c.poweredOutstanding;
+  }
+  return c;
+}
+
+bool NetworkSettled(const Context& ctx) {
+  if (ctx.engine.engineState < kEngineSteady || ctx.db.plm.plmFound == 0) return false;
+  const SendQueues& q = ctx.queues;
+  if (!q.replyRing.Empty() || !q.plainRing.Empty() || !q.delayedRing.Empty() || !q.modem.Empty()) return false;
+  if (ctx.linkReader.Busy() || LinkOperationRunning(ctx)) return false;
+  return TakeCensus(ctx).poweredOutstanding == 0;
+}
+
+std::string RunSummary(const Context& ctx) {
+  const NetworkCensus c = TakeCensus(ctx);
+  const PlmInfo& plm = ctx.db.plm;
+  const NetworkEngine& e = ctx.engine;
+  const TrafficCounts& t = ctx.queues.counts;
+  std::string out;
+  Line(out, "Run summary");
+  if (plm.plmFound) {
+    const std::string firmware = FirmwareText(plm.plmFirmware);
+    Line(out, "  modem          %02x.%02x.%02x  %.40s  firmware %s", plm.plmId.b[0], plm.plmId.b[1], plm.plmId.b[2],
+         std::string(ProductName(plm.plmCategory, plm.plmSubcategory)).c_str(), firmware.c_str());
+  } else {
+    Line(out, "  modem          not found");
+  }
+  Line(out, "  engine         %s (state %d), modem table read %u times, %u records",
+       e.engineState >= kEngineSteady ? "steady" : "starting", e.engineState, e.plmTableReads, ctx.db.count);
+  Line(out, "  devices        %d (%d linked to the modem, %d known only from links)", c.devices, c.linkedToModem,
+       c.devices - c.linkedToModem);
+  Line(out, "  identified     kind %d, firmware %d, engine version %d (i1 %d, i2 %d, i2cs %d)", c.kindKnown,
+       c.firmwareKnown, c.engineKnown, c.engineI1, c.engineI2, c.engineI2cs);
+  Line(out, "  link tables    %d read, %d links stored", c.linkTablesRead, c.linksStored);
+  Line(out, "  group 251      %d members", c.discoveryMembers);
+  Line(out, "  outstanding    %d powered devices not yet identified and read", c.poweredOutstanding);
+  Line(out, "  messages       %u sent, %u retries, %u modem commands, %u frames received", t.insteonSent, t.retries,
+       t.modemCommandsSent, ctx.incoming.framesHandled);
+  Line(out, "  given up       %u unanswered, %u held for wireless devices", t.giveUps,
+       static_cast<unsigned>(ctx.queues.hold.heldCount));
+  return out;
+}
+
+}  // namespace quorvel

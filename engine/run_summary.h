@@ -1,0 +1,35 @@
+#pragma once
+// One screen on what a run learned about the network and what it cost on the
+// line: for a headless run's end and for the benchmarks.
+#include <string>
+
+namespace quorvel {
+
+struct Context;
+
+// Counts over the devices of the table (one per id, whatever its records).
+struct NetworkCensus {
+  int devices = 0;          // distinct ids in the table
+  int linkedToModem = 0;    // of them, with a record in use (the modem holds a link)
+  int kindKnown = 0;        // category and subcategory learned
+  int firmwareKnown = 0;    // firmware learned (not 0)
+  int engineKnown = 0;      // engine version learned
+  int engineI1 = 0, engineI2 = 0, engineI2cs = 0;
+  int linkTablesRead = 0;   // link table read out of the device
+  int linksStored = 0;      // in-use links mirrored, over all devices
+  int discoveryMembers = 0; // records in the discovery group 251
+  // Devices with a record in use that are not wireless and still lack their
+  // kind, their engine version or their link table.
+  int poweredOutstanding = 0;
+};
+
+NetworkCensus TakeCensus(const Context& ctx);
+
+// True when there is nothing left to learn or send: every powered device linked
+// to the modem is identified and its link table read, the engine is in steady
+// running, and the queues, the link jobs and the link reader are idle.
+bool NetworkSettled(const Context& ctx);
+
+std::string RunSummary(const Context& ctx);
+
+}  // namespace quorvel

@@ -1,0 +1,107 @@
+// The run summary's census of the table and the settled test of --until-idle.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/context.h"
+#include "engine/network_engine.h"
+#include "engine/run_summary.h"
+#include "support/test_rig.h"
+
+namespace quorvel {
+namespace {
+
+using testing::TestRig;
+
+DeviceRecord& Add(TestRig& rig, uint8_t group, uint32_t id, uint8_t flags) {
+  DeviceRecord& r = rig->db.records[rig->db.count++];
+  r.linkFlags = flags;
+  r.group = group;
+  r.id = InsteonId::FromValue(id);
+  return r;
+}
+
+void Learned(DeviceRecord& r, uint8_t category, uint8_t subcategory, uint8_t engine, int links) {
+  r.category = category;
+  r.subcategory = subcategory;
+  r.firmware = 0x41;
+  r.engineVersion = engine;
+  r.timeLinksRead = links >= 0 ? 1300000000 : 0;
+  r.aldbReadState = links >= 0 ? kReadNone : kReadWanted;
+  r.linkCount = static_cast<uint8_t>(links > 0 ? links : 0);
+  for (int k = 0; k < links; ++k) {
+    r.links[k].flags = 0xA2;
+    r.links[k].id = InsteonId::FromValue(0x330000 + k);
+  }
+}
+
+class Census : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig->db.plm.plmFound = 1;
+    rig->engine.engineState = kEngineSteady;
+    // A dimmer with two records (groups 1 and 251), the same on both.
+    Learned(Add(rig, 1, 0x2a1001, 0xA2), 0x01, 0x20, kEngineI2cs, 3);
+    Learned(Add(rig, 251, 0x2a1001, 0xA2), 0x01, 0x20, kEngineI2cs, 3);
+    // An i1 switch, read, with an empty table.
+    Learned(Add(rig, 1, 0x2a1002, 0xA2), 0x02, 0x09, kEngineI1, 0);
+    // A motion sensor that was never read: wireless, so not waited for.
+    Learned(Add(rig, 1, 0x2a1003, 0xA2), 0x10, 0x01, kEngineUnknown, -1);
+    // A device known only from a link.
+    Add(rig, 0, 0x330000, 0x00);
+  }
+  TestRig rig;
+};
+
+TEST_F(Census, CountsEachDeviceOnceWhateverItsRecords) {
+  const NetworkCensus c = TakeCensus(*rig);
+  EXPECT_EQ(c.devices, 4);
+  EXPECT_EQ(c.linkedToModem, 3);
+  EXPECT_EQ(c.kindKnown, 3);
+  EXPECT_EQ(c.firmwareKnown, 3);
+  EXPECT_EQ(c.engineKnown, 2);
+  EXPECT_EQ(c.engineI1, 1);
+  EXPECT_EQ(c.engineI2cs, 1);
+  EXPECT_EQ(c.linkTablesRead, 2);
+  EXPECT_EQ(c.linksStored, 3);
+  EXPECT_EQ(c.discoveryMembers, 1);
+  EXPECT_EQ(c.poweredOutstanding, 0);
+  EXPECT_TRUE(NetworkSettled(*rig));
+
+  const std::string text = RunSummary(*rig);
+  EXPECT_NE(text.find("  devices        4 (3 linked to the modem, 1 known only from links)"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("  link tables    2 read, 3 links stored"), std::string::npos) << text;
+  EXPECT_NE(text.find("  group 251      1 members"), std::string::npos) << text;
+}
+
+TEST_F(Census, NotSettledWhileAnythingIsLeftToLearnOrSend) {
+  struct Case {
+    const char* what;
+    void (*change)(Context&);
+  };
+  const Case cases[] = {
+      {"a powered device's engine unknown", [](Context& c) { c.db.records[2].engineVersion = 0; }},
+      {"a powered device's table unread", [](Context& c) { c.db.records[2].aldbReadState = kReadWanted; }},
+      {"a powered device's kind unknown", [](Context& c) { c.db.records[2].category = 0, c.db.records[2].subcategory = 0; }},
+      {"the engine starting up", [](Context& c) { c.engine.engineState = 5; }},
+      {"the modem not found", [](Context& c) { c.db.plm.plmFound = 0; }},
+      {"a modem command queued", [](Context& c) {
+         const uint8_t get[1] = {0x73};
+         EnqueueModemCommand(c, get, 1);
+       }},
+      {"the link reader busy", [](Context& c) { c.linkReader.active = 1; }},
+  };
+  for (const Case& k : cases) {
+    TestRig fresh;
+    Context& c = *fresh;
+    c.db = rig->db;
+    c.engine.engineState = kEngineSteady;
+    ASSERT_TRUE(NetworkSettled(c));
+    k.change(c);
+    EXPECT_FALSE(NetworkSettled(c)) << k.what;
+  }
+}
+
+}  // namespace
+}  // namespace quorvel
