@@ -224,6 +224,43 @@ TEST(IdentityPoll, ResetsTheDatabaseAndTheModemQueueEachTime) {
   EXPECT_EQ(rig->engine.engineState, 0);
 }
 
+// A queued modem command takes the step from the link jobs, the link reader and
+// the start-up states; a started link job takes it from the reader and shows
+// its progress text in the wait window and the status bar.
+TEST(StepOrder, ModemQueueThenLinkJobThenReader) {
+  TestRig rig;
+  ScriptedModem modem(rig);
+  rig->db.plm.plmFound = 1;
+  rig->engine.engineState = kEngineSteady;
+  rig->linkReader.active = 1;
+  LinkJob& job = rig->linkOps.state.jobs[0];
+  job.phase = LinkJobPhase::kWrite;
+  job.remaining = 8;
+  job.target = InsteonId::From(0x2a, 0x10, 0x07);
+  job.displayGroup = 3;
+  rig->linkOps.state.jobCount = 1;
+  const uint8_t group[4] = {0x61, 0x01, 0x11, 0x00};
+  ASSERT_TRUE(EnqueueModemCommand(*rig, group, sizeof group));
+
+  modem.Step();  // the first step: the rings are emptied, the modem command goes out
+  EXPECT_EQ(modem.written, (std::vector<uint8_t>{0x61}));
+  EXPECT_FALSE(rig->engine.wait.open);
+  EXPECT_EQ(rig->engine.engineWait, 0);
+
+  rig->queues.modem.Clear();
+  modem.Step();
+  EXPECT_TRUE(rig->engine.wait.open);
+  EXPECT_EQ(rig->engine.wait.text, LinkJobProgressText(*rig));
+  EXPECT_EQ(rig->engine.statusText, LinkJobProgressText(*rig));
+  EXPECT_NE(rig->engine.wait.text.find("2a.10.07, Group 3"), std::string::npos) << rig->engine.wait.text;
+  EXPECT_EQ(rig->engine.engineWait, 0) << "the reader did not run";
+
+  rig->linkOps.state = LinkJobs{};
+  modem.Step();
+  EXPECT_EQ(rig->engine.engineWait, 2) << "the reader took the step";
+  EXPECT_EQ(rig->engine.engineState, kEngineSteady);
+}
+
 // --- CheckFlags ------------------------------------------------------------------
 
 struct HourCase {
