@@ -256,6 +256,7 @@ TEST(StepOrder, ModemQueueThenLinkJobThenReader) {
   EXPECT_EQ(rig->engine.engineWait, 0) << "the reader did not run";
 
   rig->linkOps.state = LinkJobs{};
+  rig->queues.ClearRingsAndHeld();  // what the job step asked of the device
   modem.Step();
   EXPECT_EQ(rig->engine.engineWait, 2) << "the reader took the step";
   EXPECT_EQ(rig->engine.engineState, kEngineSteady);
