@@ -11,6 +11,7 @@
 #include "config/config_files.h"
 #include "engine/link_watch.h"
 #include "engine/main_tick.h"
+#include "engine/network_engine.h"
 #include "sim/house_file.h"
 
 namespace quorvel {
@@ -114,6 +115,7 @@ bool Session::Start(std::string& error) {
   LoadAtStart(*ctx_);
   WireConfigFiles(*ctx_);
   WireLinkWatch(*ctx_);
+  WireEngine(*ctx_);
   startMillis_ = clock_->NowMillis();
   return true;
 }

@@ -7,8 +7,7 @@
 
 namespace quorvel {
 
-// The engine step calls these three.
-void PerSecondHousekeeping(Context&) {}
+// The engine step calls these two.
 void ReadDeviceRecord(Context&) {}
 void Poll(Context&) {}
 
