@@ -36,9 +36,17 @@ class QueueIdentityRequests final : public IdentityRequests {
   Context& ctx_;
 };
 
+// A read starts its device's count at 0 and only ever raises it: a record that
+// arrives out of order (asked for again, or read back after a link was
+// written) must not hide the links stored after it.
 bool Store(Context& ctx, int slot, const uint8_t raw[10], const InsteonId& device) {
+  uint8_t counts[kDeviceSlots] = {};
+  ForEachRecordOf(ctx.db, device, [&](int i, DeviceRecord& r) { counts[i] = r.linkCount; });
   QueueIdentityRequests requests(ctx);
   if (!ctx.db.StoreDeviceLink(slot, raw, device, ctx.clock.Now(), &requests)) return false;
+  ForEachRecordOf(ctx.db, device, [&](int i, DeviceRecord& r) {
+    if (r.InUse() && r.linkCount < counts[i]) r.linkCount = counts[i];
+  });
   ctx.engine.linkStored = true;
   ctx.refresh.linkStored = true;
   ++ctx.linkReader.recordsStored;
@@ -210,7 +218,6 @@ int StartLinkRead(Context& ctx, DeviceRecord& record) {
   lr.extendedSeen = 0;
   lr.extendedEndSlot = -1;
   lr.extendedHighestSeen = -1;
-  lr.extendedHighestUsed = -1;
   lr.extendedQuietSteps = 0;
   lr.extendedRetries = 0;
   return 1;
@@ -387,15 +394,6 @@ void OnExtendedLinkRecord(Context& ctx, const uint8_t* frame, size_t length) {
   lr.extendedSeen |= uint64_t{1} << slot;
   lr.extendedQuietSteps = 0;
   lr.extendedHighestSeen = std::max(lr.extendedHighestSeen, slot);
-  if (raw[0] != 0) lr.extendedHighestUsed = std::max(lr.extendedHighestUsed, slot);
-  // A record asked for again arrives after later ones: the count stays at the
-  // highest record stored.
-  if (lr.extendedHighestUsed >= 0) {
-    const auto count = static_cast<uint8_t>(lr.extendedHighestUsed + 1);
-    ForEachRecordOf(ctx.db, from, [&](int, DeviceRecord& r) {
-      if (r.InUse() && r.linkCount < count) r.linkCount = count;
-    });
-  }
   if ((raw[0] & (kFlagsInUse | kFlagsUsedBefore)) == 0 &&
       (lr.extendedEndSlot < 0 || slot < lr.extendedEndSlot))
     lr.extendedEndSlot = slot;

@@ -50,7 +50,6 @@ struct LinkReader {
   uint64_t extendedSeen = 0;     // bit per link slot stored in the watched read
   int extendedEndSlot = -1;      // slot of the never-used record that ends the table
   int extendedHighestSeen = -1;
-  int extendedHighestUsed = -1;  // highest slot stored with a non-zero flags byte
   int extendedQuietSteps = 0;
   int extendedRetries = 0;
 
