@@ -23,6 +23,7 @@ SimRig::SimRig(sim::House house, Time start) : clock(start), net(clock, std::mov
     std::string hex;
     while (in >> hex) bytes.push_back(static_cast<uint8_t>(std::strtoul(hex.c_str(), nullptr, 16)));
     sent_.push_back(std::move(bytes));
+    sentSteps_.push_back(steps);
   };
 }
 
@@ -43,12 +44,14 @@ DeviceRecord& SimRig::AddRecord(const InsteonId& id, uint8_t group, uint8_t link
 
 void SimRig::Step() {
   Context& c = *ctx;
-  c.framer.PumpReceive(c);
+  if (c.framer.PumpReceive(c)) c.tick.lastReceiveTime = clock.Now();
   if (!ServeRings(c)) {
     if (!c.queues.modem.Empty())
       ServeModemQueue(c);
     else if (c.linkReader.Busy())
       ReadDeviceRecord(c);
+    else if (idleStep)
+      idleStep();
   }
   ++steps;
   clock.AdvanceMillis(kSimTickMillis);
@@ -62,10 +65,23 @@ bool SimRig::StepUntil(const std::function<bool()>& done, int limit) {
   return done();
 }
 
+bool SimRig::IsTo(size_t i, const InsteonId& id, uint8_t cmd1) const {
+  const std::vector<uint8_t>& m = sent_[i];
+  return m.size() >= 8 && m[1] == 0x62 && InsteonId::FromBytes(&m[2]) == id && m[6] == cmd1;
+}
+
 std::vector<std::vector<uint8_t>> SimRig::SentTo(const InsteonId& id, uint8_t cmd1) const {
   std::vector<std::vector<uint8_t>> out;
-  for (const auto& m : sent_) {
-    if (m.size() >= 8 && m[1] == 0x62 && InsteonId::FromBytes(&m[2]) == id && m[6] == cmd1) out.push_back(m);
+  for (size_t i = 0; i < sent_.size(); ++i) {
+    if (IsTo(i, id, cmd1)) out.push_back(sent_[i]);
+  }
+  return out;
+}
+
+std::vector<int> SimRig::StepsOf(const InsteonId& id, uint8_t cmd1) const {
+  std::vector<int> out;
+  for (size_t i = 0; i < sent_.size(); ++i) {
+    if (IsTo(i, id, cmd1)) out.push_back(sentSteps_[i]);
   }
   return out;
 }

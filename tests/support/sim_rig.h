@@ -30,8 +30,10 @@ class SimRig {
   DeviceRecord& AddRecord(const InsteonId& id, uint8_t group = 1, uint8_t linkFlags = 0xA2);
 
   // One tick in the order the engine gives its work: the receive pump, then a
-  // send ring, else the modem queue, else a busy link reader. Then 160 ms pass.
+  // send ring, else the modem queue, else a busy link reader, else `idleStep`
+  // when set. Then 160 ms pass.
   void Step();
+  std::function<void()> idleStep;
   // Steps until done() holds, at most limit steps; false when it never did.
   bool StepUntil(const std::function<bool()>& done, int limit);
 
@@ -39,7 +41,12 @@ class SimRig {
   const std::vector<std::vector<uint8_t>>& Sent() const { return sent_; }
   // Insteon messages (0x62) sent to `id` with this cmd1.
   std::vector<std::vector<uint8_t>> SentTo(const InsteonId& id, uint8_t cmd1) const;
-  void ClearSent() { sent_.clear(); }
+  // The steps in which those messages were written, in order.
+  std::vector<int> StepsOf(const InsteonId& id, uint8_t cmd1) const;
+  void ClearSent() {
+    sent_.clear();
+    sentSteps_.clear();
+  }
 
   TestClock clock;
   sim::SimNetwork net;
@@ -50,7 +57,9 @@ class SimRig {
   int steps = 0;
 
  private:
+  bool IsTo(size_t i, const InsteonId& id, uint8_t cmd1) const;
   std::vector<std::vector<uint8_t>> sent_;
+  std::vector<int> sentSteps_;
 };
 
 }  // namespace quorvel::testing
