@@ -2,16 +2,10 @@
 // everything links meanwhile. Each owner deletes its definition here when it
 // lands the real one; the file goes when it is empty.
 #include "engine/device_polling.h"
-#include "engine/main_tick.h"
-#include "plm/link_reader.h"
 
 namespace quorvel {
 
-// The engine step calls these two.
-void ReadDeviceRecord(Context&) {}
+// The engine step calls this in steady running.
 void Poll(Context&) {}
-
-void OnPeekReply(Context&, const uint8_t*, size_t) {}
-void OnExtendedLinkRecord(Context&, const uint8_t*, size_t) {}
 
 }  // namespace quorvel

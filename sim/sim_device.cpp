@@ -105,7 +105,17 @@ void SimDevice::SealExtended(AirMessage& m) const {
   m.data[13] = engine == kEngineI2cs ? ExtendedChecksum(m.cmd1, m.cmd2, m.data) : 0;
 }
 
-void SimDevice::ReadRecords(const AirMessage& m, DirectOutcome& out, int firstDelay) const {
+bool SimDevice::LoseAnswer(uint16_t first, uint16_t last) {
+  for (auto it = loseAnswers.lower_bound(first); it != loseAnswers.end() && it->first <= last; ++it) {
+    if (it->second > 0) {
+      --it->second;
+      return true;
+    }
+  }
+  return false;
+}
+
+void SimDevice::ReadRecords(const AirMessage& m, DirectOutcome& out, int firstDelay) {
   // D3/D4 name the first record (0x0000: from the top), D5 how many (0: all).
   const uint16_t asked = static_cast<uint16_t>(m.data[2] << 8 | m.data[3]);
   int slot = asked == 0 ? 0 : (kLinkTop - asked) / 8;
@@ -126,7 +136,10 @@ void SimDevice::ReadRecords(const AirMessage& m, DirectOutcome& out, int firstDe
     e.id.CopyTo(r.data + 7);
     std::memcpy(r.data + 10, e.data, 3);
     SealExtended(r);
-    out.replies.push_back(Reply{delay, r});
+    if (!LoseAnswer(static_cast<uint16_t>(address - 7), address)) {
+      out.replies.push_back(Reply{delay, r});
+      if (repeatRecords) out.replies.push_back(Reply{delay + kRecordIntervalMillis / 4, r});
+    }
     delay += kRecordIntervalMillis;
     ++sent;
     if (wanted != 0 && sent >= wanted) break;
@@ -258,10 +271,12 @@ DirectOutcome SimDevice::HandleDirect(const AirMessage& m, int64_t /*nowMillis*/
       addressMsb_ = m.cmd2;
       ack(0x28, m.cmd2);
       break;
-    case 0x2B:
+    case 0x2B: {
       addressLsb_ = m.cmd2;
-      ack(0x2B, Peek(static_cast<uint16_t>(addressMsb_ << 8 | addressLsb_)));
+      const auto address = static_cast<uint16_t>(addressMsb_ << 8 | addressLsb_);
+      if (!LoseAnswer(address, address)) ack(0x2B, Peek(address));
       break;
+    }
     case 0x29:
       if (!writeProtected) Poke(static_cast<uint16_t>(addressMsb_ << 8 | addressLsb_), m.cmd2);
       ack(0x29, m.cmd2);

@@ -4,6 +4,7 @@
 // from address 0x0FFF, which peeks, pokes and extended reads and writes all
 // reach.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,10 @@ class SimDevice {
   int slowMillis = 0;  // added to every answer
   int hops = 1;        // hops its messages take to reach the modem
   bool writeProtected = false;  // acknowledges link writes and pokes, keeps its memory as it was
+  // Answers lost on the way, by link-memory address: the next answers to a peek
+  // of that byte, or the next extended records holding it, never arrive.
+  std::map<uint16_t, int> loseAnswers;
+  bool repeatRecords = false;  // every extended record arrives twice, as a repeat of the network
 
   bool IsDimmer() const { return category == 0x01; }
   bool HasLoad() const { return category == 0x01 || category == 0x02 || category == 0x07; }
@@ -107,7 +112,9 @@ class SimDevice {
  private:
   AirMessage AnswerTo(const AirMessage& m, uint8_t type, uint8_t cmd1, uint8_t cmd2) const;
   void SealExtended(AirMessage& m) const;
-  void ReadRecords(const AirMessage& m, DirectOutcome& out, int firstDelay) const;
+  void ReadRecords(const AirMessage& m, DirectOutcome& out, int firstDelay);
+  // True (and one loss used up) when an answer about [first, last] is to be lost.
+  bool LoseAnswer(uint16_t first, uint16_t last);
   void TableChanged() { ++aldbDelta; }
 
   uint8_t memory_[kLinkMemorySize] = {};
