@@ -1,0 +1,23 @@
+#pragma once
+// The program with its window: the Qt application around the run object, and
+// what a run without a user does (a screenshot, the start-up times; see
+// SessionOptions).
+#include <chrono>
+#include <csignal>
+
+namespace quorvel {
+
+class Session;
+class QtNotifier;
+
+// Runs the window until it is closed. The session stands in for the document:
+// starting it loads the five files, stopping it saves them. `notifier` must be
+// the one the session was made with. Returns the exit status.
+// A raised `stop` (a signal) closes the window as the user would.
+int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
+              std::chrono::steady_clock::time_point started, const volatile std::sig_atomic_t* stop);
+
+// Whether a window can be opened here: a display, or a Qt platform named.
+bool WindowPossible();
+
+}  // namespace quorvel
