@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -20,6 +21,8 @@ struct Damage {
   std::function<void(Context&)> apply;
   const char* named;  // a part of the description
   bool cheap;         // caught by the check without the record scan too
+
+  friend void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
 };
 
 class InvariantsCatch : public ::testing::TestWithParam<Damage> {};
