@@ -78,8 +78,9 @@ bool ParseLinkCommand(std::string_view controller, std::string_view responder, s
   int value = 0;
   bool digits = !group.empty() && group.size() <= 3;
   for (const char ch : group) {
+    if (!digits) break;  // a long text is never summed: it could overflow
     if (ch < '0' || ch > '9') digits = false;
-    value = value * 10 + (ch - '0');
+    else value = value * 10 + (ch - '0');
   }
   if (!digits || value > 255) {
     error = "the group \"" + std::string(group) + "\" is not a number 0..255";
