@@ -1,5 +1,6 @@
-// The program's entry point. Until the window exists every run is headless: the
-// tick loop with the log channels printed to standard output.
+// The program's entry point: the window, or with --headless (or where no window
+// can open) the tick loop with the log channels printed to standard output.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -7,6 +8,10 @@
 #include "app/link_report.h"
 #include "app/session.h"
 #include "app/session_options.h"
+#ifdef QUORVEL_WITH_WINDOW
+#include "app/qt_notifier.h"
+#include "app/window_run.h"
+#endif
 
 namespace {
 
@@ -17,6 +22,7 @@ void OnSignal(int) { stopRequested = 1; }
 
 int main(int argc, char** argv) {
   using namespace quorvel;
+  const auto started = std::chrono::steady_clock::now();
   SessionOptions options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
@@ -49,6 +55,18 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGPIPE, SIG_IGN);
 
+#ifdef QUORVEL_WITH_WINDOW
+  if (!options.headless && !WindowPossible()) {
+    std::fputs("quorvel: no display to open the window on; running headless\n", stderr);
+    options.headless = true;
+  }
+  if (!options.headless) {
+    QtNotifier notifier;
+    Session session(options, nullptr, argv[0], &notifier);
+    return RunWindow(argc, argv, session, notifier, started, &stopRequested);
+  }
+#endif
+  (void)started;
   Session session(options, stdout, argv[0]);
   if (!session.Start(error)) {
     std::fprintf(stderr, "quorvel: %s\n", error.c_str());

@@ -27,7 +27,10 @@ void COrvoApp::Start(std::function<void()> tick, bool show) {
   frame_->aboutDialog = [this] { ShowAboutDialog(); };
   frame_->RestoreLayout();
 
-  view_->InitialUpdate(std::move(tick));
+  view_->InitialUpdate([this, tick = std::move(tick)] {
+    tick();
+    if (frame_ != nullptr) frame_->SyncWaitWindow();
+  });
   if (show) frame_->show();
 }
 

@@ -34,9 +34,7 @@ COrvoView::COrvoView(Context& ctx, WindowRefs& refs, QWidget* parent) : QWidget(
   box->addWidget(tabs_);
   setMouseTracking(true);
   timer_.setInterval(kTickMillis);
-  connect(&timer_, &QTimer::timeout, this, [this] {
-    if (tick_) tick_();
-  });
+  connect(&timer_, &QTimer::timeout, this, [this] { TickNow(); });
 }
 
 COrvoView::~COrvoView() {
@@ -68,6 +66,21 @@ void COrvoView::InitialUpdate(std::function<void()> tick) {
   timer_.start();
   if (!timer_.isActive())
     QMessageBox::warning(this, QString(), QStringLiteral("Error: SetTimer failed"));
+}
+
+void COrvoView::TickNow() {
+  if (!tick_) return;
+  // A tick that comes back while the previous one waits in a message loop (a
+  // message box) finds the program busy: the pointer says so until it is over.
+  if (ctx_.tick.tickGuard && !busyCursor_) {
+    setCursor(Qt::WaitCursor);
+    busyCursor_ = true;
+  }
+  tick_();
+  if (!ctx_.tick.tickGuard && busyCursor_) {
+    unsetCursor();
+    busyCursor_ = false;
+  }
 }
 
 void COrvoView::Shutdown() {

@@ -32,6 +32,8 @@ class COrvoView : public QWidget {
 
   QTabWidget* Tabs() const { return tabs_; }
   QTimer& Timer() { return timer_; }
+  // What the timer does every 160 ms; tests call it in virtual time.
+  void TickNow();
   // What releasing the mouse over tab `tab` does: the panes shown beside it.
   void ActivateTab(int tab);
   // "New device": the modem selected in the device tree, on the device setup tab.
@@ -53,6 +55,7 @@ class COrvoView : public QWidget {
   QTabWidget* tabs_ = nullptr;
   QTimer timer_;
   std::function<void()> tick_;
+  bool busyCursor_ = false;
 };
 
 }  // namespace quorvel

@@ -46,8 +46,8 @@ void PrintingNotifier::ProgressBegin(std::string_view title, int total) {
 
 void PrintingNotifier::ProgressEnd() { Print(out_, "Progress: done"); }
 
-Session::Session(SessionOptions options, std::FILE* out, const char* argv0)
-    : options_(std::move(options)), out_(out), argv0_(argv0 != nullptr ? argv0 : "") {}
+Session::Session(SessionOptions options, std::FILE* out, const char* argv0, Notifier* notifier)
+    : options_(std::move(options)), out_(out), argv0_(argv0 != nullptr ? argv0 : ""), notifier_(notifier) {}
 
 Session::~Session() { Stop(); }
 
@@ -77,7 +77,10 @@ bool Session::Start(std::string& error) {
     if (!base.empty()) dataHome = base + "/" + kSimulatedDataHome;
   }
   files_ = std::make_unique<PosixFileSystem>(dataHome);
-  notifier_ = std::make_unique<PrintingNotifier>(out_);
+  if (notifier_ == nullptr) {
+    printingNotifier_ = std::make_unique<PrintingNotifier>(out_);
+    notifier_ = printingNotifier_.get();
+  }
 
   if (options_.virtualTime) {
     sim::House house;
@@ -131,6 +134,7 @@ void Session::Stop() {
   // The port first, so the modem is left alone before the files are written.
   ctx_->link.ClosePort(*ctx_);
   const SaveResult saved = SaveAtExit(*ctx_);
+  exitSave_ = saved;
   if (saved.failed != 0) Print(out_, "quorvel: some configuration files could not be saved in ", ConfigFolder(*ctx_));
   simulator_.Stop();
   if (printer_ != nullptr) ctx_->log.RemoveSink(printer_.get());

@@ -11,6 +11,7 @@
 
 #include "app/session_options.h"
 #include "app/sim_process.h"
+#include "config/config_files.h"
 #include "engine/context.h"
 #include "log/log_printer.h"
 #include "platform/file_system.h"
@@ -51,8 +52,10 @@ inline constexpr const char* kSimulatedDataHome = "quorvel-simulated";
 
 class Session {
  public:
-  // `out` receives the log lines and messages; nullptr prints nothing.
-  explicit Session(SessionOptions options, std::FILE* out = stdout, const char* argv0 = nullptr);
+  // `out` receives the log lines and messages; nullptr prints nothing. The
+  // window hands in its own notifier; without one, messages are printed.
+  explicit Session(SessionOptions options, std::FILE* out = stdout, const char* argv0 = nullptr,
+                   Notifier* notifier = nullptr);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -65,6 +68,8 @@ class Session {
   // Closes the port, saves the configuration, stops the simulator. Runs once;
   // later calls do nothing.
   void Stop();
+  // What the save at Stop wrote.
+  const SaveResult& exitSave() const { return exitSave_; }
 
   // Ticks every 160 ms (or at once in virtual time) until `stop` is raised or
   // the run-time limit is reached, then stops. Returns the exit status.
@@ -98,13 +103,15 @@ class Session {
   std::unique_ptr<sim::SimNetwork> network_;
   std::unique_ptr<SerialPort> port_;
   std::unique_ptr<PosixFileSystem> files_;
-  std::unique_ptr<PrintingNotifier> notifier_;
+  std::unique_ptr<PrintingNotifier> printingNotifier_;
+  Notifier* notifier_ = nullptr;
   std::unique_ptr<LogPrinter> printer_;
   SimProcess simulator_;
   std::unique_ptr<Context> ctx_;
   int64_t startMillis_ = 0;
   bool stopped_ = false;
   LinkCommandRun linkRun_;
+  SaveResult exitSave_;
 };
 
 }  // namespace quorvel

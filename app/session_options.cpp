@@ -104,6 +104,16 @@ const std::vector<OptionRow>& Rows() {
          return true;
        },
        3},
+      {"--screenshot", "FILE", "write a PNG of the window once the modem's link table is read, then end",
+       Text(&SessionOptions::screenshotFile, "the screenshot file")},
+      {"--screenshot-after", "N", "wait at most N seconds for the link table before the picture (default 60)",
+       [](SessionOptions& o, const std::string& v, std::string& error) {
+         if (ReadCount(v, o.screenshotAfter)) return true;
+         error = "--screenshot-after needs a whole number of seconds, not \"" + v + "\"";
+         return false;
+       }},
+      {"--startup-times", nullptr, "print the times to the window shown and to the link table read, then end",
+       Switch(&SessionOptions::startupTimes)},
       {"--version", nullptr, "print the version and end", Switch(&SessionOptions::version)},
       {"--help", nullptr, "print this help and end", Switch(&SessionOptions::help)},
   };

@@ -21,6 +21,13 @@ struct SessionOptions {
   int linkReport = -1;       // the Link Watch report (0..9) to print, -1 none
   bool linkRequested = false;  // --link: make one link, report it and end
   LinkCommand link;
+  // With the window: a PNG of it once the modem's link table is read, or once
+  // screenshotAfter seconds have passed, and then the end of the run.
+  std::string screenshotFile;
+  int64_t screenshotAfter = 60;
+  // With the window: print the times to the window shown and to the modem's
+  // link table read (bounded by screenshotAfter), then end.
+  bool startupTimes = false;
   bool version = false;
   bool help = false;
 };

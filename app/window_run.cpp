@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/main_frame.h"
 #include "app/orvo_app.h"
@@ -20,8 +21,17 @@ long long MillisSince(std::chrono::steady_clock::time_point t) {
 }
 }  // namespace
 
-int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier, const WindowOptions& options,
-              std::chrono::steady_clock::time_point started) {
+bool WindowPossible() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
+              std::chrono::steady_clock::time_point started, const volatile std::sig_atomic_t* stop) {
+  const SessionOptions& options = session.options();
   QApplication qapp(argc, argv);
   QApplication::setOrganizationName(QString::fromLatin1(kSettingsCompany));
   QApplication::setApplicationName(QString::fromLatin1(kSettingsProgram));
@@ -43,7 +53,7 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier, co
   COrvoApp app(ctx, notifier);
   app.UseLoadedDocument([&session] {
     session.Stop();
-    return SaveResult{};
+    return session.exitSave();
   });
   app.Start([&session] { session.Tick(); });
 
@@ -62,7 +72,7 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier, co
     watch.setInterval(kTickMillis);
     QObject::connect(&watch, &QTimer::timeout, [&] {
       const bool read = (ctx.db.dbFlags & kDbMerged) != 0;
-      const bool timedOut = MillisSince(started) >= options.screenshotAfterSeconds * 1000LL;
+      const bool timedOut = MillisSince(started) >= options.screenshotAfter * 1000;
       if (read && !readReported && options.startupTimes) {
         std::printf("startup: modem link table read %lld ms\n", MillisSince(started));
         std::fflush(stdout);
@@ -82,6 +92,12 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier, co
     });
     watch.start();
   }
+
+  QTimer stopWatch;
+  QObject::connect(&stopWatch, &QTimer::timeout, [&] {
+    if (stop != nullptr && *stop != 0 && app.Frame() != nullptr) app.Frame()->close();
+  });
+  stopWatch.start(200);
 
   const int status = qapp.exec();
   app.Shutdown();

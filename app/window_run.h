@@ -1,29 +1,23 @@
 #pragma once
-// The program with its window: the Qt application around the run object, the
-// start-up and shutdown of the window classes, and the options of a run
-// without a user (a screenshot, the start-up times).
+// The program with its window: the Qt application around the run object, and
+// what a run without a user does (a screenshot, the start-up times; see
+// SessionOptions).
 #include <chrono>
-#include <string>
+#include <csignal>
 
 namespace quorvel {
 
 class Session;
 class QtNotifier;
 
-struct WindowOptions {
-  // Write a PNG of the main window once the modem's link table is read (or
-  // when the bound runs out), then close.
-  std::string screenshotFile;
-  // The bound, in seconds, for the screenshot and for the start-up times.
-  int screenshotAfterSeconds = 60;
-  // Print "startup: window shown N ms" and "startup: modem link table read N ms"
-  // and close once the table is read.
-  bool startupTimes = false;
-};
+// Runs the window until it is closed. The session stands in for the document:
+// starting it loads the five files, stopping it saves them. `notifier` must be
+// the one the session was made with. Returns the exit status.
+// A raised `stop` (a signal) closes the window as the user would.
+int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
+              std::chrono::steady_clock::time_point started, const volatile std::sig_atomic_t* stop);
 
-// Runs the window until it is closed; the session is started and stopped here
-// in the document's place. Returns the exit status.
-int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier, const WindowOptions& options,
-              std::chrono::steady_clock::time_point started);
+// Whether a window can be opened here: a display, or a Qt platform named.
+bool WindowPossible();
 
 }  // namespace quorvel

@@ -256,5 +256,21 @@ TEST(SetupDialog, EachSwitchFlipsItsOwnBit) {
   }
 }
 
+TEST(SetupDialog, ADamagedOptionsFileShowsAtMostNineCharactersAndNoRow) {
+  DialogRig r;
+  // Fields without their terminator, and a row the list does not have.
+  std::memset(r.options.latitude, 'A', sizeof r.options.latitude);
+  std::memcpy(r.options.longitude, "-93.123456", sizeof r.options.longitude);
+  r.options.timeZoneIndex = 77;
+  r.Open();
+  EXPECT_EQ(r.dialog->latitudeEdit->text(), QStringLiteral("AAAAAAAAA"));
+  EXPECT_EQ(r.dialog->longitudeEdit->text(), QStringLiteral("-93.12345"));
+  EXPECT_EQ(r.dialog->timeZoneBox->currentIndex(), -1);
+  QTest::mouseClick(r.dialog->okButton, Qt::LeftButton);
+  EXPECT_EQ(r.options.latitude[9], '\0') << "what OK stores is terminated";
+  EXPECT_EQ(r.options.timeZoneIndex, -1);
+  EXPECT_EQ(r.options.timeZone, -6);
+}
+
 }  // namespace
 }  // namespace quorvel
