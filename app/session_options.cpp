@@ -133,6 +133,12 @@ bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std:
       arg.resize(eq);
       valueInline = true;
     }
+    // A configuration document handed over by the desktop (a ".cfg" opened or
+    // dropped) is not read: the configuration is always the five files.
+    if (arg.rfind('-', 0) != 0 && arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".cfg") == 0) {
+      out.ignoredDocument = arg;
+      continue;
+    }
     const OptionRow* row = nullptr;
     for (const OptionRow& r : Rows()) {
       if (arg == r.name) row = &r;

@@ -28,6 +28,8 @@ struct SessionOptions {
   // With the window: print the times to the window shown and to the modem's
   // link table read (bounded by screenshotAfter), then end.
   bool startupTimes = false;
+  // A ".cfg" named on the command line; taken and left unread.
+  std::string ignoredDocument;
   bool version = false;
   bool help = false;
 };

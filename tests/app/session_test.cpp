@@ -56,7 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{{"--link", "2a.10.04", "2a.10.01"}, false, "needs CONTROLLER RESPONDER GROUP"},
                       ArgsCase{{"--link=2a.10.04"}, false, "separate words"},
                       ArgsCase{{"--link", "2a.10", "2a.10.01", "3"}, false, "\"2a.10\" is not an id"},
-                      ArgsCase{{"--link", "2a.10.04", "2a.10.01", "300"}, false, "0..255"}));
+                      ArgsCase{{"--link", "2a.10.04", "2a.10.01", "300"}, false, "0..255"},
+                      ArgsCase{{"--screenshot", "w.png", "--screenshot-after", "5", "--startup-times"}, true, ""},
+                      ArgsCase{{"--screenshot-after", "soon"}, false, "soon"},
+                      ArgsCase{{"/home/me/House.cfg"}, true, ""}, ArgsCase{{"House.txt"}, false, "House.txt"}));
 
 TEST(ParseArguments, LinkTakesItsThreeWords) {
   const char* argv[] = {"quorvel", "--link", "1e.65.a2", "2A.10.01", "7", "--seconds", "5"};
