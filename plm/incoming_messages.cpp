@@ -159,9 +159,11 @@ void IdentityBroadcast(Context& ctx, const InsteonId& from, uint8_t category, ui
                category, subcategory);
     ctx.log.LogActivity(line.text);
     Trace(ctx, line);
-    // An engine not learned yet is asked for once; a second press while that
-    // request waits asks nothing more.
-    if (!EngineKnown(r.engineVersion) && FindPending(ctx, from, 0x0D, 0x00) < 0) {
+    // A device outside the mains-powered kinds (a controller or a sensor, which
+    // may sleep again soon) is asked for its engine now, while it is awake; the
+    // polling asks the others. A second press while that request waits asks
+    // nothing more.
+    if (category != 0x01 && category != 0x02 && category != 0x03 && FindPending(ctx, from, 0x0D, 0x00) < 0) {
       r.timeVersionRequest = now;
       SendStandard(ctx, from, 0x0D, 0x00);
       if (r.versionTries < 0xFF) ++r.versionTries;

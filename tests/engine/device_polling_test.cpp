@@ -44,20 +44,15 @@ sim::House ThreeDevices() {
   return h;
 }
 
-// The polling in steady running, as the engine step gives it its turn: the
-// send rings, then the modem queue, then a busy reader, then the wait, then Poll.
+// The polling in steady running, under the engine's own step: the modem's
+// table is read and merged, and the idle steps are the polling's.
 class PollRig : public SimRig {
  public:
   explicit PollRig(sim::House house) : SimRig(std::move(house)) {
+    realEngine = true;
     ctx->engine.engineState = kEngineSteady;
-    idleStep = [this] {
-      Context& c = *ctx;
-      if (c.engine.engineWait > 0) {
-        --c.engine.engineWait;
-        return;
-      }
-      Poll(c);
-    };
+    ctx->engine.firstRun = false;
+    ctx->engine.minuteMark = clock.Now();
   }
   // Time passes on the line long enough for the quiet rule.
   void QuietStart() { clock.Advance(kPollQuietSeconds + 1); }
@@ -85,8 +80,7 @@ std::string Id(const InsteonId& id) {
 
 // Three devices linked to the modem that the table knows nothing about yet,
 // as after the first read of the modem's table.
-// Off until the polling's request order and waits are reconciled with the engine step it now runs under.
-TEST(Polling, DISABLED_LearnsIdentityEngineStatusAndLinksInTurn) {
+TEST(Polling, LearnsIdentityEngineStatusAndLinksInTurn) {
   PollRig rig(ThreeDevices());
   for (const InsteonId& id : {kDimmer, kRelay, kSwitch}) {
     DeviceRecord& r = rig.AddRecord(id);
@@ -127,8 +121,7 @@ TEST(Polling, DISABLED_LearnsIdentityEngineStatusAndLinksInTurn) {
 
 // The wait after each kind of request, counted in steps from its send to the
 // next request the polling sends.
-// Off until the polling's request order and waits are reconciled with the engine step it now runs under.
-TEST(Polling, DISABLED_WaitsAfterEachRequest) {
+TEST(Polling, WaitsAfterEachRequest) {
   PollRig rig(ThreeDevices());
   DeviceRecord& r = rig.AddRecord(kRelay);
   r.category = r.subcategory = 0;
@@ -202,8 +195,7 @@ TEST(Polling, UnansweredIdentityIsNotAskedAgainNorFollowedUp) {
   EXPECT_EQ(r.categoryTries, 1) << "CheckFlags leaves a single try alone";
 }
 
-// Off until the polling's request order and waits are reconciled with the engine step it now runs under.
-TEST(Polling, DISABLED_NothingIsSentWithinThreeSecondsOfTheLastByteReceived) {
+TEST(Polling, NothingIsSentWithinThreeSecondsOfTheLastByteReceived) {
   PollRig rig(ThreeDevices());
   DeviceRecord& r = rig.AddRecord(kRelay);
   r.category = r.subcategory = 0;
@@ -216,7 +208,10 @@ TEST(Polling, DISABLED_NothingIsSentWithinThreeSecondsOfTheLastByteReceived) {
   // The step that sent it ended just now; its pump came before the send.
   const Time sentAt = (rig.clock.NowMillis() - testing::kSimTickMillis) / 1000;
   EXPECT_GT(sentAt - rig->tick.lastReceiveTime, kPollQuietSeconds);
-  EXPECT_LE(sentAt - rig->tick.lastReceiveTime, kPollQuietSeconds + 4) << "and not much later";
+  // And no later than the fourth poll once the line is quiet (the polls ask for
+  // an identity on every fourth, each followed by its wait), plus the ring's turn.
+  const int64_t fourPollsMillis = 4 * (kWaitAfterStatus + 1) * testing::kSimTickMillis;
+  EXPECT_LE((sentAt - rig->tick.lastReceiveTime) * 1000, (kPollQuietSeconds + 1) * 1000 + fourPollsMillis + 1000);
 }
 
 TEST(Polling, KeypadLedMaskGoesBeforeAnyOtherRequest) {

@@ -80,23 +80,23 @@ void RunCases(const std::vector<FrameCase>& cases) {
 TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
   const Time t0 = testing::kQueueStart;
   RunCases({
-      {"SET button: kind, name and one engine-version request for every record of the device",
+      {"SET button of a thermostat: kind, name and one engine-version request for every record",
        [](QueueRig& q) {
          q.AddDevice(kDimmer, 0, 0, kEngineUnknown, 1);
          q.AddDevice(kDimmer, 0, 0, kEngineUnknown, 2);
        },
-       {StandardFrame(kDimmer, InsteonId::From(0x01, 0x0E, 0x41), kFlagsBroadcast, 0x01, 0x00),
-        StandardFrame(kDimmer, InsteonId::From(0x01, 0x0E, 0x41), kFlagsBroadcast, 0x01, 0x00)},
+       {StandardFrame(kDimmer, InsteonId::From(0x05, 0x01, 0x41), kFlagsBroadcast, 0x01, 0x00),
+        StandardFrame(kDimmer, InsteonId::From(0x05, 0x01, 0x41), kFlagsBroadcast, 0x01, 0x00)},
        [&](QueueRig& q) {
          for (int s = 0; s < 2; ++s) {
            const DeviceRecord& r = q.ctx().db[s];
-           EXPECT_EQ(r.category, 0x01);
-           EXPECT_EQ(r.subcategory, 0x0E);
+           EXPECT_EQ(r.category, 0x05);
+           EXPECT_EQ(r.subcategory, 0x01);
            EXPECT_EQ(r.firmware, 0x41);
-           EXPECT_EQ(std::string(r.name), "LampLinc (Dual Band)");
+           EXPECT_EQ(std::string(r.name), "EZTherm");
            EXPECT_EQ(r.timeLastContact, t0);
          }
-         EXPECT_EQ(CountContaining(q.Activity(), "[1a 2b 3c] LampLinc (Dual Band)  Catagory 1.e"), 4);
+         EXPECT_EQ(CountContaining(q.Activity(), "[1a 2b 3c] EZTherm  Catagory 5.1"), 4);
          EXPECT_EQ(RingEntriesFor(q.queues().plainRing, kDimmer, 0x0D), 1) << "asked once, not again while it waits";
          EXPECT_EQ(q.ctx().db[0].versionTries, 1);
          EXPECT_TRUE(q.ctx().refresh.deviceTreeRefresh);
@@ -105,6 +105,14 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
          ASSERT_EQ(m.Size(), 1);
          const uint8_t find[] = {0x6F, 0x00, 0x00, 0x02, 0x1a, 0x2b, 0x3c, 0x00, 0x00, 0x00};
          EXPECT_EQ(0, std::memcmp(m.entries[m.head].bytes, find, sizeof find));
+       }},
+      {"SET button of a dimmer: kind learned, the engine is left to the polling",
+       [](QueueRig& q) { q.AddDevice(kDimmer, 0, 0, kEngineUnknown, 1); },
+       {StandardFrame(kDimmer, InsteonId::From(0x01, 0x0E, 0x41), kFlagsBroadcast, 0x01, 0x00)},
+       [](QueueRig& q) {
+         EXPECT_EQ(q.ctx().db[0].category, 0x01);
+         EXPECT_EQ(RingEntriesFor(q.queues().plainRing, kDimmer, 0x0D), 0);
+         EXPECT_EQ(q.ctx().db[0].versionTries, 0);
        }},
       {"engine version 0..2 is stored plus one, in every record; a keypad is asked its settings",
        [](QueueRig& q) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/network_engine.h"
 #include "plm/link_reader.h"
 #include "plm/send_queues.h"
 
@@ -45,7 +46,9 @@ DeviceRecord& SimRig::AddRecord(const InsteonId& id, uint8_t group, uint8_t link
 void SimRig::Step() {
   Context& c = *ctx;
   if (c.framer.PumpReceive(c)) c.tick.lastReceiveTime = clock.Now();
-  if (!ServeRings(c)) {
+  if (realEngine) {
+    EngineStep(c);
+  } else if (!ServeRings(c)) {
     if (!c.queues.modem.Empty())
       ServeModemQueue(c);
     else if (c.linkReader.Busy())

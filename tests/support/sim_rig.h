@@ -29,11 +29,13 @@ class SimRig {
   // A record of the live table for a device of the house, linked to the modem.
   DeviceRecord& AddRecord(const InsteonId& id, uint8_t group = 1, uint8_t linkFlags = 0xA2);
 
-  // One tick in the order the engine gives its work: the receive pump, then a
-  // send ring, else the modem queue, else a busy link reader, else `idleStep`
-  // when set. Then 160 ms pass.
+  // One tick: the receive pump, then the engine's step (with `realEngine`), or
+  // else a stand-in for it in the order the engine gives its work: a send ring,
+  // else the modem queue, else a busy link reader, else `idleStep` when set.
+  // Then 160 ms pass.
   void Step();
   std::function<void()> idleStep;
+  bool realEngine = false;
   // Steps until done() holds, at most limit steps; false when it never did.
   bool StepUntil(const std::function<bool()>& done, int limit);
 
