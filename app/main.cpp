@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
 
 #ifdef QUORVEL_WITH_WINDOW
   // Runs that end by themselves are scripted: they print, they open no window.
-  if (options.secondsLimit > 0 || options.linkReport >= 0 || options.linkRequested) options.headless = true;
+  if (options.secondsLimit > 0 || options.untilIdle || options.linkReport >= 0 || options.linkRequested)
+    options.headless = true;
   if (!options.headless && !WindowPossible()) {
     std::fputs("quorvel: no display to open the window on; running headless\n", stderr);
     options.headless = true;

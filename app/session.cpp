@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <climits>
 #include <thread>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "engine/link_watch.h"
 #include "engine/main_tick.h"
 #include "engine/network_engine.h"
+#include "engine/run_summary.h"
 #include "sim/house_file.h"
 
 namespace quorvel {
@@ -145,7 +147,9 @@ void Session::Stop() {
 int64_t Session::ElapsedMillis() const { return clock_ != nullptr ? clock_->NowMillis() - startMillis_ : 0; }
 
 bool Session::LimitReached() const {
-  return options_.secondsLimit > 0 && ElapsedMillis() >= options_.secondsLimit * 1000;
+  int64_t seconds = options_.secondsLimit;
+  if (seconds == 0 && options_.untilIdle && virtualClock_ != nullptr) seconds = kUntilIdleVirtualSeconds;
+  return seconds > 0 && ElapsedMillis() >= seconds * 1000;
 }
 
 int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
@@ -157,6 +161,10 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
   linkRun_.command = options_.link;
   while ((stop == nullptr || *stop == 0) && !LimitReached()) {
     Tick();
+    if (options_.untilIdle && NetworkSettled(*ctx_)) {
+      settled_ = true;
+      break;
+    }
     if (options_.linkRequested && StepLinkCommand(*ctx_, linkRun_)) {
       for (const std::string& line : linkRun_.report) Print(out_, line);
       status = linkRun_.ok ? 0 : 1;
@@ -172,6 +180,17 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
   if (options_.linkRequested && linkRun_.phase != LinkCommandRun::Phase::kDone) {
     Print(out_, "Link not made: the run ended first");
     status = 1;
+  }
+  if (options_.untilIdle) {
+    std::string summary = RunSummary(*ctx_);
+    const int64_t ms = ElapsedMillis();
+    char line[160];
+    std::snprintf(line, sizeof line, "  run time       %lld.%lld s of %s time, %s\n", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000 / 100), virtualClock_ != nullptr ? "virtual" : "real",
+                  settled_ ? "settled" : "stopped before the network settled");
+    summary += line;
+    Print(out_, summary);
+    if (!settled_) status = 1;
   }
   Stop();
   return status;

@@ -47,6 +47,9 @@ class PrintingNotifier final : public Notifier {
   std::FILE* out_;
 };
 
+// An --until-idle run in virtual time gives up after this much virtual time.
+inline constexpr int64_t kUntilIdleVirtualSeconds = 6 * 3600;
+
 // Under the user's data folder, the data home of simulated runs given no --data.
 inline constexpr const char* kSimulatedDataHome = "quorvel-simulated";
 
@@ -78,6 +81,8 @@ class Session {
   // Run time since Start, on the run's clock.
   int64_t ElapsedMillis() const;
   bool LimitReached() const;
+  // The --until-idle run: whether the network settled before the run ended.
+  bool settled() const { return settled_; }
 
   Context& context() { return *ctx_; }
   Clock& clock() { return *clock_; }
@@ -112,6 +117,7 @@ class Session {
   bool stopped_ = false;
   LinkCommandRun linkRun_;
   SaveResult exitSave_;
+  bool settled_ = false;
 };
 
 }  // namespace quorvel

@@ -74,6 +74,9 @@ const std::vector<OptionRow>& Rows() {
          error = "--seconds needs a whole number of seconds, not \"" + v + "\"";
          return false;
        }},
+      {"--until-idle", nullptr,
+       "run until every powered device is identified and its link table read, print a summary, end",
+       Switch(&SessionOptions::untilIdle)},
       {"--link-report", "N",
        "print the Link Watch report N (0 all responding devices .. 9 not responding) as indented text: "
        "alone from the stored data file, with --virtual-time, --simulate or --serial after the run",

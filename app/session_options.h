@@ -18,6 +18,9 @@ struct SessionOptions {
   std::string houseFile;     // the simulated house; empty: the shipped example house
   std::string dataDir;       // the data home holding the "quorvel" folder; empty: the user's
   int64_t secondsLimit = 0;  // stop after this much run time; 0 runs until stopped
+  // Run until the network is settled, print the run's summary and end; with
+  // --virtual-time bounded by six virtual hours unless --seconds says otherwise.
+  bool untilIdle = false;
   int linkReport = -1;       // the Link Watch report (0..9) to print, -1 none
   bool linkRequested = false;  // --link: make one link, report it and end
   LinkCommand link;

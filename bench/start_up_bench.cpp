@@ -4,18 +4,25 @@
 //
 // Beside it, two lower bounds worked out from the house itself:
 // - "wire_bound_s": the messages the program must send (modem set-up, one Get
-//   per modem record, one engine-version request per device, the link-table
-//   reads: one request for i2/i2cs devices, an address and eight peeks per
-//   record for i1 devices), one per tick of 160 ms;
-// - "paced_bound_s": the same messages, each followed by the engine's own wait
-//   for its kind (100 steps after an engine-version request, 40 after a link
-//   read, 2 between peek steps), which no polling order can avoid.
+//   per modem record, the identity, engine-version and status requests, the
+//   link-table reads: one request for i2/i2cs devices, an address and eight
+//   peeks per record for i1 devices), one per tick of 160 ms;
+// - "paced_bound_s": the ticks the engine's own pacing gives those messages,
+//   which no polling order can avoid: a poll is followed by a 20-step wait, and
+//   identity, engine-version and status requests go out on every fourth poll
+//   only, with 100 steps after an identity or engine-version request and 20
+//   after a status request; a link read takes a tick per record (i1 devices:
+//   nine messages per record, each reader step followed by a 2-step wait), and
+//   nothing is asked until the line has been quiet for 3 seconds after it.
 // "ratio_paced" is the measured time over the paced bound (target: within 1.5),
 // "ratio_wire" over the wire bound.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <set>
+#include <utility>
 #include <memory>
 #include <string>
 
@@ -74,20 +81,38 @@ struct Bounds {
 
 Bounds LowerBounds(sim::SimNetwork& net) {
   Bounds b;
-  auto add = [&b](int64_t messages, int waitPerMessage) {
+  auto add = [&b](int64_t messages, int64_t ticksPerMessage) {
     b.messages += messages;
-    b.pacedTicks += messages * (1 + waitPerMessage);
+    b.pacedTicks += messages * ticksPerMessage;
   };
-  add(3, 1);                                                       // 0x60, 0x6B, 0x73
-  add(static_cast<int64_t>(net.Modem().links.size()) + 1, 0);      // Get First, Get Next per record
+  // A poll and its wait; the requests of the divider go out on every fourth.
+  constexpr int64_t kPollTicks = 1 + kWaitAfterStatus;
+  constexpr int64_t kSkippedPolls = 3 * kPollTicks;
+  constexpr int64_t kQuietTicks = (kPollQuietSeconds * 1000 + kTickMs - 1) / kTickMs;
+
+  add(3, 2);  // 0x60, 0x6B, 0x73, each answered before the next
+  // The modem's table: one record per group and device, then Get Next refused.
+  std::set<std::pair<uint8_t, uint32_t>> records;
+  std::map<uint32_t, int> recordsOfDevice;
+  for (const sim::LinkEntry& l : net.Modem().links) {
+    if (records.insert({l.group, l.id.Value()}).second) ++recordsOfDevice[l.id.Value()];
+  }
+  add(static_cast<int64_t>(records.size()) + 1, 1);
   for (sim::SimDevice& d : net.Devices()) {
-    if (d.sleeper) continue;
-    add(1, kWaitAfterIdentity);  // engine version
-    const int64_t records = static_cast<int64_t>(d.Links().size()) + 1;  // the table's end as well
-    if (d.engine == 1)
-      add(records * 9, 2);  // set address, then eight peeks, per record
-    else
-      add(1, kWaitAfterLinkRead);
+    const auto linked = recordsOfDevice.find(d.id.Value());
+    if (linked == recordsOfDevice.end()) continue;  // reached through discovery, not asked at start
+    // Only a device's first record takes its kind from the modem's table.
+    if (linked->second > 1) add(1, 1 + kWaitAfterIdentity + kSkippedPolls);
+    add(1, 1 + kWaitAfterIdentity + kSkippedPolls);  // engine version
+    add(1, 1 + kWaitAfterStatus + kSkippedPolls);    // status: its reply asks for the links
+    if (d.sleeper) continue;                          // held until it wakes: not waited for
+    const int64_t linksRead = static_cast<int64_t>(d.Links().size()) + 1;  // the table's end as well
+    if (d.engine == 1) {
+      add(linksRead * 9, 3);
+    } else {
+      add(1, 1 + linksRead);
+    }
+    b.pacedTicks += kQuietTicks;
   }
   return b;
 }
@@ -104,6 +129,9 @@ Outcome RunUntilSettled(sim::House house, Bounds& bounds) {
   testing::MemoryFileSystem files;
   NullNotifier notifier;
   auto ctx = std::make_unique<Context>(clock, port, files, notifier);
+  // A first start, as the program makes it: the options' defaults (device
+  // discovery on) and no stored data file.
+  LoadAtStart(*ctx);
   ctx->options.comPort = 1;
   WireConfigFiles(*ctx);
   bounds = LowerBounds(net);

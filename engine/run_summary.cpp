@@ -38,15 +38,17 @@ NetworkCensus TakeCensus(const Context& ctx) {
   for (uint32_t i = 0; i < n; ++i) {
     const DeviceRecord& first = db.records[i];
     if (first.group == kDiscoveryGroup) ++c.discoveryMembers;
+    if (first.linkFlags == 0) ++c.awaitingDiscovery;
     if (db.FindDevice(first.id) != static_cast<int>(i)) continue;  // counted with its first record
 
-    bool inUse = false, kind = false, firmware = false, read = false, wireless = false;
+    bool inUse = false, kind = false, firmware = false, read = false, wireless = false, silent = false;
     uint8_t engine = kEngineUnknown;
     int links = 0;
     for (uint32_t j = i; j < n; ++j) {
       const DeviceRecord& r = db.records[j];
       if (!(r.id == first.id)) continue;
       inUse |= r.InUse();
+      silent |= r.InUse() && r.noResponse != 0;
       kind |= r.IdentityKnown();
       firmware |= r.firmware != 0;
       read |= LinksRead(r);
@@ -64,7 +66,7 @@ NetworkCensus TakeCensus(const Context& ctx) {
     c.engineI2cs += engine == kEngineI2cs;
     c.linkTablesRead += read;
     c.linksStored += links;
-    if (inUse && !wireless && (!kind || engine == kEngineUnknown || !read)) ++c.poweredOutstanding;
+    if (inUse && !wireless && !silent && (!kind || engine == kEngineUnknown || !read)) ++c.poweredOutstanding;
   }
   return c;
 }
@@ -74,7 +76,9 @@ bool NetworkSettled(const Context& ctx) {
   const SendQueues& q = ctx.queues;
   if (!q.replyRing.Empty() || !q.plainRing.Empty() || !q.delayedRing.Empty() || !q.modem.Empty()) return false;
   if (ctx.linkReader.Busy() || LinkOperationRunning(ctx)) return false;
-  return TakeCensus(ctx).poweredOutstanding == 0;
+  const NetworkCensus c = TakeCensus(ctx);
+  if ((ctx.options.runFlags & kRunDiscovery) != 0 && c.awaitingDiscovery > 0) return false;
+  return c.poweredOutstanding == 0;
 }
 
 std::string RunSummary(const Context& ctx) {
@@ -98,7 +102,7 @@ std::string RunSummary(const Context& ctx) {
   Line(out, "  identified     kind %d, firmware %d, engine version %d (i1 %d, i2 %d, i2cs %d)", c.kindKnown,
        c.firmwareKnown, c.engineKnown, c.engineI1, c.engineI2, c.engineI2cs);
   Line(out, "  link tables    %d read, %d links stored", c.linkTablesRead, c.linksStored);
-  Line(out, "  group 251      %d members", c.discoveryMembers);
+  Line(out, "  group 251      %d members, %d found in links still to place", c.discoveryMembers, c.awaitingDiscovery);
   Line(out, "  outstanding    %d powered devices not yet identified and read", c.poweredOutstanding);
   Line(out, "  messages       %u sent, %u retries, %u modem commands, %u frames received", t.insteonSent, t.retries,
        t.modemCommandsSent, ctx.incoming.framesHandled);

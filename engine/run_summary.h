@@ -18,16 +18,19 @@ struct NetworkCensus {
   int linkTablesRead = 0;   // link table read out of the device
   int linksStored = 0;      // in-use links mirrored, over all devices
   int discoveryMembers = 0; // records in the discovery group 251
-  // Devices with a record in use that are not wireless and still lack their
-  // kind, their engine version or their link table.
+  // Devices with a record in use that are not wireless, have not stopped
+  // answering, and still lack their kind, their engine version or their link table.
   int poweredOutstanding = 0;
+  // Records of devices named only in link tables, not yet placed in group 251.
+  int awaitingDiscovery = 0;
 };
 
 NetworkCensus TakeCensus(const Context& ctx);
 
 // True when there is nothing left to learn or send: every powered device linked
-// to the modem is identified and its link table read, the engine is in steady
-// running, and the queues, the link jobs and the link reader are idle.
+// to the modem is identified and its link table read, with discovery on every
+// device found in links is placed, the engine is in steady running, and the
+// queues, the link jobs and the link reader are idle.
 bool NetworkSettled(const Context& ctx);
 
 std::string RunSummary(const Context& ctx);

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -59,6 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{{"--link", "2a.10.04", "2a.10.01", "300"}, false, "0..255"},
                       ArgsCase{{"--screenshot", "w.png", "--screenshot-after", "5", "--startup-times"}, true, ""},
                       ArgsCase{{"--screenshot-after", "soon"}, false, "soon"},
+                      ArgsCase{{"--virtual-time", "--until-idle"}, true, ""},
+                      ArgsCase{{"--until-idle=1"}, false, "takes no value"},
                       ArgsCase{{"/home/me/House.cfg"}, true, ""}, ArgsCase{{"House.txt"}, false, "House.txt"}));
 
 TEST(ParseArguments, LinkTakesItsThreeWords) {
@@ -225,6 +228,87 @@ TEST(SessionVirtualTime, ALinkThatCannotBeMadeInTimeEndsTheRunWithAFailure) {
   ASSERT_TRUE(session.Start(error)) << error;
   EXPECT_EQ(session.RunLoop(nullptr), 1);
   EXPECT_NE(session.linkRun().phase, LinkCommandRun::Phase::kDone);
+}
+
+int InUseRecord(const DeviceDatabase& db, const InsteonId& id) {
+  for (uint32_t i = 0; i < db.count && i < kMaxDevices; ++i) {
+    if (db[i].id == id && db[i].InUse()) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string ReadAll(std::FILE* f) {
+  std::string text;
+  std::rewind(f);
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+  return text;
+}
+
+// The example house from a first start: every powered device identified and
+// its link table read, the device only the kitchen ceiling's links name placed
+// in the discovery group, and the summary printed at the end.
+TEST(SessionVirtualTime, UntilIdleLearnsTheWholeHouseAndPrintsItsSummary) {
+  TempFolder data;
+  SessionOptions o = VirtualRun(data.path(), 0);
+  o.untilIdle = true;
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  Session session(o, out);
+  std::string error;
+  ASSERT_TRUE(session.Start(error)) << error;
+  EXPECT_EQ(session.RunLoop(nullptr), 0);
+  EXPECT_TRUE(session.settled());
+  EXPECT_LT(session.ElapsedMillis(), kUntilIdleVirtualSeconds * 1000);
+
+  const DeviceDatabase& db = session.context().db;
+  for (const sim::SimDevice& d : session.network()->Devices()) {
+    const int slot = InUseRecord(db, d.id);
+    SCOPED_TRACE(d.name);
+    ASSERT_GE(slot, 0) << "linked to the modem";
+    const DeviceRecord& r = db[slot];
+    EXPECT_EQ(r.category, d.category);
+    EXPECT_EQ(r.subcategory, d.subcategory);
+    EXPECT_EQ(r.firmware, d.firmware);
+    if (d.sleeper) continue;  // asleep all run: its engine and links wait for it to wake
+    EXPECT_EQ(r.engineVersion, d.engine);
+    EXPECT_NE(r.timeLinksRead, 0);
+    int inUse = 0;
+    for (const sim::LinkEntry& l : d.Links()) inUse += l.InUse();
+    int stored = 0;
+    for (int k = 0; k < r.LinkLimit(); ++k) stored += r.links[k].InUse();
+    EXPECT_EQ(stored, inUse);
+  }
+  // Whether the polling placed it or the device's refusal of an unlinked modem
+  // had it link itself, it is now the modem's responder in group 251.
+  const int pantry = InUseRecord(db, InsteonId::From(0x2a, 0x10, 0x11));
+  ASSERT_GE(pantry, 0);
+  EXPECT_EQ(db[pantry].group, kDiscoveryGroup);
+
+  const std::string text = ReadAll(out);
+  std::fclose(out);
+  const size_t summary = text.rfind("Run summary\n");
+  ASSERT_NE(summary, std::string::npos);
+  const std::string tail = text.substr(summary);
+  EXPECT_NE(tail.find("group 251      1 members, 0 found in links still to place"), std::string::npos) << tail;
+  EXPECT_NE(tail.find("outstanding    0 powered devices"), std::string::npos) << tail;
+  EXPECT_NE(tail.find("s of virtual time, settled"), std::string::npos) << tail;
+}
+
+TEST(SessionVirtualTime, UntilIdleStoppedByItsLimitSaysSoAndFails) {
+  TempFolder data;
+  SessionOptions o = VirtualRun(data.path(), 30);
+  o.untilIdle = true;
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  Session session(o, out);
+  std::string error;
+  ASSERT_TRUE(session.Start(error)) << error;
+  EXPECT_EQ(session.RunLoop(nullptr), 1);
+  EXPECT_FALSE(session.settled());
+  const std::string text = ReadAll(out);
+  std::fclose(out);
+  EXPECT_NE(text.find("30.0 s of virtual time, stopped before the network settled"), std::string::npos);
 }
 
 TEST(SessionVirtualTime, AMissingHouseFileIsReported) {
