@@ -116,6 +116,15 @@ bool Session::Start(std::string& error) {
   if (out_ != nullptr) {
     printer_ = std::make_unique<LogPrinter>(out_);
     ctx_->log.AddSink(printer_.get());
+    // The diagnostics share the printed output: each on a line of its own
+    // rather than run into the next log line.
+    ctx_->diagnostics.sink = [out = out_](std::string_view text) {
+      while (!text.empty() && text.front() == '\n') text.remove_prefix(1);
+      while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+      if (!text.empty()) Print(out, text);
+    };
+  } else if (printingNotifier_ != nullptr) {
+    Silence(ctx_->diagnostics);  // a run that prints nothing
   }
   LoadAtStart(*ctx_);
   WireConfigFiles(*ctx_);

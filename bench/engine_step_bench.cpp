@@ -53,6 +53,7 @@ struct FullHouse {
   std::unique_ptr<Context> ctx = std::make_unique<Context>(clock, port, files, notifier);
 
   explicit FullHouse(bool fullLinks) {
+    Silence(ctx->diagnostics);
     DeviceDatabase& db = ctx->db;
     for (uint32_t i = 0; i < kMaxDevices; ++i) {
       DeviceRecord& r = db.records[i];

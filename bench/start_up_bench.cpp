@@ -129,6 +129,7 @@ Outcome RunUntilSettled(sim::House house, Bounds& bounds) {
   testing::MemoryFileSystem files;
   NullNotifier notifier;
   auto ctx = std::make_unique<Context>(clock, port, files, notifier);
+  Silence(ctx->diagnostics);
   // A first start, as the program makes it: the options' defaults (device
   // discovery on) and no stored data file.
   LoadAtStart(*ctx);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <string>
 
 #include "platform/bytes.h"
@@ -176,7 +175,8 @@ bool DeviceDatabase::StoreDeviceLink(int slotIndex, const uint8_t raw[10], const
       char line[48];
       std::snprintf(line, sizeof line, "\nDiscovery count %d, %02x.%02x.%02x", static_cast<int>(count),
                     linked.b[0], linked.b[1], linked.b[2]);
-      std::cout << line << std::flush;
+      static const Diagnostics kStandardOutput;
+      (diagnostics != nullptr ? *diagnostics : kStandardOutput).Write(line);
       AppendDiscovered(linked);
     }
 

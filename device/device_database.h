@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "device/device_record.h"
+#include "platform/diagnostics.h"
 #include "platform/clock.h"
 
 namespace quorvel {
@@ -134,6 +135,8 @@ class DeviceDatabase {
   uint8_t checkFlagsHourCode = 3;
   uint8_t dbFlags = 0;
   std::function<void(std::string_view)> traceHook;
+  // Where the discovery diagnostic goes; the run's context points it at its own.
+  const Diagnostics* diagnostics = nullptr;
 
  private:
   void CountAppended();

@@ -15,6 +15,7 @@
 #include "engine/refresh_flags.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
+#include "platform/diagnostics.h"
 #include "platform/file_system.h"
 #include "platform/notifier.h"
 #include "platform/serial_port.h"
@@ -30,6 +31,8 @@ struct Context {
   Context(Clock& clock, SerialPort& port, FileSystem& files, Notifier& notifier)
       : clock(clock), port(port), files(files), notifier(notifier), log(clock, &notifier) {
     framer.handler = &incoming;
+    db.diagnostics = &diagnostics;
+    loaded.diagnostics = &diagnostics;
   }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
@@ -39,6 +42,7 @@ struct Context {
   SerialPort& port;
   FileSystem& files;
   Notifier& notifier;
+  Diagnostics diagnostics;  // the standard output stream unless pointed elsewhere
 
   ActivityLog log;
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 #include <limits>
 
 #include "automation/sun_times.h"
@@ -42,7 +41,6 @@ int64_t SecondsSince(Time now, Time t) {
   return d;
 }
 
-void Diagnostic(const char* text) { std::cout << text << std::flush; }
 
 template <typename... Args>
 void LogFormatted(Context& ctx, const char* format, Args... args) {
@@ -81,7 +79,7 @@ void FirstRun(Context& ctx) {
   ctx.queues.logHook = nullptr;
   ctx.db.count = 0;
   RefreshSunTimes(ctx);
-  Diagnostic("\ncheckFirstRun");
+  ctx.diagnostics.Write("\ncheckFirstRun");
   const LocalTime now = ctx.clock.LocalNow();
   if (now.valid) {
     ctx.options.lastWeekday = static_cast<int8_t>(now.weekday);
@@ -269,7 +267,7 @@ void EngineStep(Context& ctx) {
     e.minuteMark = now;
     char line[64];
     std::snprintf(line, sizeof line, "\ntime_lastPLMreadALDB %d minutes", e.minutesSincePlmRead);
-    Diagnostic(line);
+    ctx.diagnostics.Write(line);
   }
 
   if (now != e.lastWallSecond) {

@@ -52,7 +52,9 @@ struct Run {
   Context* Fresh() {
     clock.Set(fuzzing::kFuzzStart);
     clock.SetUtcOffset(-6 * 3600);
-    return std::construct_at(reinterpret_cast<Context*>(storage), clock, port, files, notifier);
+    Context* ctx = std::construct_at(reinterpret_cast<Context*>(storage), clock, port, files, notifier);
+    Silence(ctx->diagnostics);
+    return ctx;
   }
 };
 

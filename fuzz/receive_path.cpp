@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   alignas(Context) static unsigned char storage[sizeof(Context)];
   clock.Set(fuzzing::kFuzzStart);
   Context* ctx = std::construct_at(reinterpret_cast<Context*>(storage), clock, port, files, notifier);
+  Silence(ctx->diagnostics);
   struct Destroy {
     Context* ctx;
     ~Destroy() { std::destroy_at(ctx); }

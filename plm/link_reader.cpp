@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "device/device_database.h"
 #include "engine/context.h"
@@ -21,7 +20,6 @@ constexpr uint8_t kIdentityRequest = 0x10;
 constexpr uint8_t kFlagsInUse = 0x80;
 constexpr uint8_t kFlagsUsedBefore = 0x02;
 
-void Diagnostic(const char* text) { std::cout << text << std::flush; }
 
 // Storing a link asks an unidentified device for its identity through the send queues.
 class QueueIdentityRequests final : public IdentityRequests {
@@ -111,7 +109,7 @@ void StepExtended(Context& ctx) {
     // The send ring has already retried the request itself.
     std::snprintf(line, sizeof line, "\n Timeout extended link read %02x.%02x.%02x, no record", id.b[0], id.b[1],
                   id.b[2]);
-    Diagnostic(line);
+    ctx.diagnostics.Write(line);
     ++lr.timeouts;
     CloseExtended(lr);
     return;
@@ -132,7 +130,7 @@ void StepExtended(Context& ctx) {
   if (lr.extendedRetries >= kExtendedRetries) {
     std::snprintf(line, sizeof line, "\n Timeout extended link read %02x.%02x.%02x, record %d missing", id.b[0],
                   id.b[1], id.b[2], missing);
-    Diagnostic(line);
+    ctx.diagnostics.Write(line);
     ++lr.timeouts;
     CloseExtended(lr);
     return;
@@ -236,7 +234,7 @@ void ReadDeviceRecord(Context& ctx) {
       // The mirror holds no more: what follows in the device is not read.
       std::snprintf(line, sizeof line, "\n Full ReadDeviceRecord records %d, address %02x%02x", lr.recordsRead,
                     lr.addressMsb, lr.addressLsb);
-      Diagnostic(line);
+      ctx.diagnostics.Write(line);
       EndPeekRead(lr);
       return;
     }
@@ -246,7 +244,7 @@ void ReadDeviceRecord(Context& ctx) {
       if (++lr.recordRetries > kPeekRecordRetries) {
         std::snprintf(line, sizeof line, "\n Timeout ReadDeviceRecord record %d, byte %d", lr.recordsRead,
                       lr.byteIndex);
-        Diagnostic(line);
+        ctx.diagnostics.Write(line);
         ++lr.timeouts;
         EndPeekRead(lr);
         return;
@@ -304,7 +302,7 @@ void ReadDeviceRecord(Context& ctx) {
     if (addressPhase) {
       std::snprintf(line, sizeof line, "\n Timeout ReadDeviceRecord readstate %d, lastcmd1 %02x", lr.readstate,
                     lastcmd1);
-      Diagnostic(line);
+      ctx.diagnostics.Write(line);
     }
     ++lr.timeouts;
     EndPeekRead(lr);
@@ -383,7 +381,7 @@ void OnExtendedLinkRecord(Context& ctx, const uint8_t* frame, size_t length) {
     char line[96];
     std::snprintf(line, sizeof line, "\n Link record at %04x of %02x.%02x.%02x beyond the %d kept", address,
                   from.b[0], from.b[1], from.b[2], kReadableLinks);
-    Diagnostic(line);
+    ctx.diagnostics.Write(line);
     return;
   }
   Store(ctx, slot, raw, from);

@@ -199,6 +199,7 @@ bool FileSeeds(const sim::House& house, const std::filesystem::path& folder) {
   tools::MemoryFiles files;
   NullNotifier notifier;
   auto ctx = std::make_unique<Context>(clock, port, files, notifier);
+  Silence(ctx->diagnostics);
   fuzzing::LoadHouse(*ctx);
   sim::FillDatabase(house, ctx->db, fuzzing::kFuzzStart);
   ctx->groups.SetGroupLabel(2, "Kitchen Scene");

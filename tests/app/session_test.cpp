@@ -311,6 +311,23 @@ TEST(SessionVirtualTime, UntilIdleStoppedByItsLimitSaysSoAndFails) {
   EXPECT_NE(text.find("30.0 s of virtual time, stopped before the network settled"), std::string::npos);
 }
 
+// The engine's diagnostic lines share the printed output; each stands on a
+// line of its own instead of running into the next log line.
+TEST(SessionVirtualTime, DiagnosticsArePrintedOnLinesOfTheirOwn) {
+  TempFolder data;
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  Session session(VirtualRun(data.path(), 70), out);
+  std::string error;
+  ASSERT_TRUE(session.Start(error)) << error;
+  session.RunLoop(nullptr);
+  const std::string text = ReadAll(out);
+  std::fclose(out);
+  EXPECT_NE(text.find("\ncheckFirstRun\n"), std::string::npos);
+  EXPECT_NE(text.find("\ntime_lastPLMreadALDB 1 minutes\n"), std::string::npos);
+  EXPECT_EQ(text.find("minutesGeneral"), std::string::npos);
+}
+
 TEST(SessionVirtualTime, AMissingHouseFileIsReported) {
   SessionOptions o = VirtualRun("/tmp", 1);
   o.houseFile = "/nonexistent/house.txt";

@@ -35,6 +35,7 @@ class LinkNet {
     net = std::make_unique<sim::SimNetwork>(clock, std::move(house_));
     port = std::make_unique<sim::SimPort>(*net, 1);
     ctx = std::make_unique<Context>(clock, *port, files, notifier);
+    Silence(ctx->diagnostics);
     ASSERT_TRUE(port->Open(1));
     ctx->db.plm.plmId = kSimModemId;
     ctx->db.plm.plmFound = 1;

@@ -45,6 +45,7 @@ class EngineOnSimulator : public ::testing::Test {
     net_ = std::make_unique<sim::SimNetwork>(clock_, std::move(house));
     port_ = std::make_unique<sim::SimPort>(*net_, 1);
     ctx_ = std::make_unique<Context>(clock_, *port_, files_, notifier_);
+    Silence(ctx_->diagnostics);
     ctx_->options.comPort = 1;
     WireConfigFiles(*ctx_);
   }

@@ -22,6 +22,7 @@ struct GuiRig {
   explicit GuiRig(MemoryFileSystem* disk = nullptr) : files(disk != nullptr ? disk : &ownFiles) {
     notifier.modalMessages = false;
     ctx = std::make_unique<Context>(clock, port, *files, notifier);
+    Silence(ctx->diagnostics);
     app = std::make_unique<COrvoApp>(*ctx, notifier);
   }
   ~GuiRig() {

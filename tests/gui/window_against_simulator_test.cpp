@@ -34,6 +34,7 @@ struct SimWindowRig {
     port = std::make_unique<sim::SimPort>(*net, 2);
     notifier.modalMessages = false;
     ctx = std::make_unique<Context>(clock, *port, files, notifier);
+    Silence(ctx->diagnostics);
     app = std::make_unique<COrvoApp>(*ctx, notifier);
     app->Start([this] { Tick(); }, false);
   }

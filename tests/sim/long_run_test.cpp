@@ -92,6 +92,7 @@ class LongRun {
  private:
   void StartProgram() {
     ctx_ = std::make_unique<Context>(clock_, *port_, files_, notifier_);
+    Silence(ctx_->diagnostics);
     WireEngine(*ctx_);
     WireConfigFiles(*ctx_);
     WireLinkWatch(*ctx_);

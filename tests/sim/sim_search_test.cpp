@@ -28,6 +28,7 @@ class SearchAgainstSimulator : public ::testing::Test {
     net_ = std::make_unique<SimNetwork>(clock_, std::move(house));
     port_ = std::make_unique<SimPort>(*net_, 5);
     ctx_ = std::make_unique<Context>(clock_, *port_, files_, notifier_);
+    Silence(ctx_->diagnostics);
     ctx_->framer.handler = &ctx_->incoming;
     ctx_->options.comPort = 3;
   }

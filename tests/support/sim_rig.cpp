@@ -13,6 +13,7 @@ namespace quorvel::testing {
 
 SimRig::SimRig(sim::House house, Time start) : clock(start), net(clock, std::move(house)) {
   ctx = std::make_unique<Context>(clock, port, files, notifier);
+  Silence(ctx->diagnostics);
   ctx->db.plm.plmId = net.Modem().id;
   ctx->db.plm.plmFound = 1;
   port.Open(1);

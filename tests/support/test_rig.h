@@ -29,6 +29,7 @@ struct TestRig {
   RecordingNotifier notifier;
   std::unique_ptr<Context> ctx = std::make_unique<Context>(clock, port, files, notifier);
 
+  TestRig() { Silence(ctx->diagnostics); }
   Context& operator*() { return *ctx; }
   Context* operator->() { return ctx.get(); }
   // Texts of a channel's lines with their time stamps cut off.
