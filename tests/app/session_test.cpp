@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -245,6 +246,24 @@ std::string ReadAll(std::FILE* f) {
   return text;
 }
 
+// A run to its end with what it prints kept.
+struct PrintedRun {
+  explicit PrintedRun(const SessionOptions& o) : session(o, out.get()) {}
+  // The exit status; -1 when the run could not start.
+  int Run() {
+    std::string error;
+    if (out == nullptr || !session.Start(error)) {
+      ADD_FAILURE() << "the run did not start: " << error;
+      return -1;
+    }
+    return session.RunLoop(nullptr);
+  }
+  std::string Text() { return ReadAll(out.get()); }
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out{std::tmpfile(), &std::fclose};
+  Session session;
+};
+
 // The example house from a first start: every powered device identified and
 // its link table read, the device only the kitchen ceiling's links name placed
 // in the discovery group, and the summary printed at the end.
@@ -252,12 +271,9 @@ TEST(SessionVirtualTime, UntilIdleLearnsTheWholeHouseAndPrintsItsSummary) {
   TempFolder data;
   SessionOptions o = VirtualRun(data.path(), 0);
   o.untilIdle = true;
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  Session session(o, out);
-  std::string error;
-  ASSERT_TRUE(session.Start(error)) << error;
-  EXPECT_EQ(session.RunLoop(nullptr), 0);
+  PrintedRun run(o);
+  EXPECT_EQ(run.Run(), 0);
+  Session& session = run.session;
   EXPECT_TRUE(session.settled());
   EXPECT_LT(session.ElapsedMillis(), kUntilIdleVirtualSeconds * 1000);
 
@@ -285,8 +301,7 @@ TEST(SessionVirtualTime, UntilIdleLearnsTheWholeHouseAndPrintsItsSummary) {
   ASSERT_GE(pantry, 0);
   EXPECT_EQ(db[pantry].group, kDiscoveryGroup);
 
-  const std::string text = ReadAll(out);
-  std::fclose(out);
+  const std::string text = run.Text();
   const size_t summary = text.rfind("Run summary\n");
   ASSERT_NE(summary, std::string::npos);
   const std::string tail = text.substr(summary);
@@ -299,30 +314,19 @@ TEST(SessionVirtualTime, UntilIdleStoppedByItsLimitSaysSoAndFails) {
   TempFolder data;
   SessionOptions o = VirtualRun(data.path(), 30);
   o.untilIdle = true;
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  Session session(o, out);
-  std::string error;
-  ASSERT_TRUE(session.Start(error)) << error;
-  EXPECT_EQ(session.RunLoop(nullptr), 1);
-  EXPECT_FALSE(session.settled());
-  const std::string text = ReadAll(out);
-  std::fclose(out);
-  EXPECT_NE(text.find("30.0 s of virtual time, stopped before the network settled"), std::string::npos);
+  PrintedRun run(o);
+  EXPECT_EQ(run.Run(), 1);
+  EXPECT_FALSE(run.session.settled());
+  EXPECT_NE(run.Text().find("30.0 s of virtual time, stopped before the network settled"), std::string::npos);
 }
 
 // The engine's diagnostic lines share the printed output; each stands on a
 // line of its own instead of running into the next log line.
 TEST(SessionVirtualTime, DiagnosticsArePrintedOnLinesOfTheirOwn) {
   TempFolder data;
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  Session session(VirtualRun(data.path(), 70), out);
-  std::string error;
-  ASSERT_TRUE(session.Start(error)) << error;
-  session.RunLoop(nullptr);
-  const std::string text = ReadAll(out);
-  std::fclose(out);
+  PrintedRun run(VirtualRun(data.path(), 70));
+  run.Run();
+  const std::string text = run.Text();
   EXPECT_NE(text.find("\ncheckFirstRun\n"), std::string::npos);
   EXPECT_NE(text.find("\ntime_lastPLMreadALDB 1 minutes\n"), std::string::npos);
   EXPECT_EQ(text.find("minutesGeneral"), std::string::npos);
