@@ -146,7 +146,7 @@ void DeviceDatabase::AppendDiscovered(const InsteonId& id) {
 }
 
 bool DeviceDatabase::StoreDeviceLink(int slotIndex, const uint8_t raw[10], const InsteonId& device,
-                                     Time now, IdentityRequests* requests) {
+                                     Time now, IdentityRequests* requests, const Diagnostics* diagnostics) {
   // The slot comes from the reader's count of records; a device with a longer
   // table than we hold must not write past `links`.
   if (slotIndex < 0 || slotIndex >= kLinksPerDevice) return false;
@@ -175,8 +175,7 @@ bool DeviceDatabase::StoreDeviceLink(int slotIndex, const uint8_t raw[10], const
       char line[48];
       std::snprintf(line, sizeof line, "\nDiscovery count %d, %02x.%02x.%02x", static_cast<int>(count),
                     linked.b[0], linked.b[1], linked.b[2]);
-      static const Diagnostics kStandardOutput;
-      (diagnostics != nullptr ? *diagnostics : kStandardOutput).Write(line);
+      if (diagnostics != nullptr) diagnostics->Write(line);
       AppendDiscovered(linked);
     }
 

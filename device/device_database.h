@@ -101,11 +101,11 @@ class DeviceDatabase {
   // `slotIndex` into every in-use record of that device. Slots outside 0..32 are
   // ignored. A linked device not yet in the table is appended as discovered, and
   // an unidentified device is asked for its identity through `requests` (may be
-  // null) unless a request is already waiting. Returns true when at least one
-  // record took the link; the caller then raises the link-stored flags of the
-  // engine and the tick.
+  // null) unless a request is already waiting; the discovery is told to
+  // `diagnostics` (null: nowhere). Returns true when at least one record took
+  // the link; the caller then raises the link-stored flags of the engine and the tick.
   bool StoreDeviceLink(int slotIndex, const uint8_t raw[10], const InsteonId& device, Time now,
-                       IdentityRequests* requests);
+                       IdentityRequests* requests, const Diagnostics* diagnostics = nullptr);
 
   // Merges the loaded copy's stored details into the live table and opens the
   // saving gate (kDbMerged). The caller raises the data-ready and tables-merged
@@ -135,8 +135,6 @@ class DeviceDatabase {
   uint8_t checkFlagsHourCode = 3;
   uint8_t dbFlags = 0;
   std::function<void(std::string_view)> traceHook;
-  // Where the discovery diagnostic goes; the run's context points it at its own.
-  const Diagnostics* diagnostics = nullptr;
 
  private:
   void CountAppended();

@@ -31,8 +31,6 @@ struct Context {
   Context(Clock& clock, SerialPort& port, FileSystem& files, Notifier& notifier)
       : clock(clock), port(port), files(files), notifier(notifier), log(clock, &notifier) {
     framer.handler = &incoming;
-    db.diagnostics = &diagnostics;
-    loaded.diagnostics = &diagnostics;
   }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;

@@ -338,6 +338,13 @@ bool AutoRepair(Context& ctx) {
   return false;
 }
 
+int RepairsWaiting(const Context& ctx) {
+  int n = 0;
+  const uint32_t counted = CountedSlots(ctx.db);
+  for (uint32_t i = 0; i < counted; ++i) n += WantsModemLink(ctx, ctx.db.records[i]);
+  return n;
+}
+
 void WireLinkWatch(Context& ctx) { ctx.engine.autoRepair = [](Context& c) { return AutoRepair(c); }; }
 
 }  // namespace quorvel

@@ -113,6 +113,9 @@ bool RemoveLink(Context& ctx, int slot, int linkIndex);
 // it ended the polling step early because the line or the device tree was
 // busy in the last 10 seconds.
 bool AutoRepair(Context& ctx);
+// The devices the automatic repair would link to the modem now, whether or not
+// the option is on.
+int RepairsWaiting(const Context& ctx);
 // Sets the engine's hook to AutoRepair.
 void WireLinkWatch(Context& ctx);
 

@@ -7,6 +7,7 @@
 #include "device/group_table.h"
 #include "engine/context.h"
 #include "engine/link_operations.h"
+#include "engine/link_watch.h"
 
 namespace quorvel {
 
@@ -78,6 +79,7 @@ bool NetworkSettled(const Context& ctx) {
   if (ctx.linkReader.Busy() || LinkOperationRunning(ctx)) return false;
   const NetworkCensus c = TakeCensus(ctx);
   if ((ctx.options.runFlags & kRunDiscovery) != 0 && c.awaitingDiscovery > 0) return false;
+  if ((ctx.options.runFlags & kRunLinkWatchRepair) != 0 && RepairsWaiting(ctx) > 0) return false;
   return c.poweredOutstanding == 0;
 }
 
@@ -104,6 +106,8 @@ std::string RunSummary(const Context& ctx) {
   Line(out, "  link tables    %d read, %d links stored", c.linkTablesRead, c.linksStored);
   Line(out, "  group 251      %d members, %d found in links still to place", c.discoveryMembers, c.awaitingDiscovery);
   Line(out, "  outstanding    %d powered devices not yet identified and read", c.poweredOutstanding);
+  Line(out, "  link watch     %d devices waiting for their link to the modem (repair %s)", RepairsWaiting(ctx),
+       (ctx.options.runFlags & kRunLinkWatchRepair) != 0 ? "on" : "off");
   Line(out, "  messages       %u sent, %u retries, %u modem commands, %u frames received", t.insteonSent, t.retries,
        t.modemCommandsSent, ctx.incoming.framesHandled);
   Line(out, "  given up       %u unanswered, %u held for wireless devices", t.giveUps,

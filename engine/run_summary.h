@@ -29,8 +29,9 @@ NetworkCensus TakeCensus(const Context& ctx);
 
 // True when there is nothing left to learn or send: every powered device linked
 // to the modem is identified and its link table read, with discovery on every
-// device found in links is placed, the engine is in steady running, and the
-// queues, the link jobs and the link reader are idle.
+// device found in links is placed, with the Link Watch repair on no device waits
+// for its link to the modem, the engine is in steady running, and the queues,
+// the link jobs and the link reader are idle.
 bool NetworkSettled(const Context& ctx);
 
 std::string RunSummary(const Context& ctx);

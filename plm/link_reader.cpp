@@ -41,7 +41,7 @@ bool Store(Context& ctx, int slot, const uint8_t raw[10], const InsteonId& devic
   uint8_t counts[kDeviceSlots] = {};
   ForEachRecordOf(ctx.db, device, [&](int i, DeviceRecord& r) { counts[i] = r.linkCount; });
   QueueIdentityRequests requests(ctx);
-  if (!ctx.db.StoreDeviceLink(slot, raw, device, ctx.clock.Now(), &requests)) return false;
+  if (!ctx.db.StoreDeviceLink(slot, raw, device, ctx.clock.Now(), &requests, &ctx.diagnostics)) return false;
   ForEachRecordOf(ctx.db, device, [&](int i, DeviceRecord& r) {
     if (r.InUse() && r.linkCount < counts[i]) r.linkCount = counts[i];
   });

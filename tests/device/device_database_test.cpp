@@ -298,9 +298,10 @@ TEST(DeviceDatabase, StoreDeviceLinkDiscoversLinkedDevices) {
     Put(*db, 1, kDimmer).category = 0x01;
     Put(*db, 1, kKeypad).category = 0x01;
     const auto raw = RawLink(c.flags, 1, c.linked, 0, 0, 0, 0x0F, 0xFF);
-    ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(db->StoreDeviceLink(0, raw.data(), kKeypad, 100, nullptr));
-    const std::string out = ::testing::internal::GetCapturedStdout();
+    std::string out;
+    Diagnostics diagnostics;
+    diagnostics.sink = [&out](std::string_view text) { out += text; };
+    ASSERT_TRUE(db->StoreDeviceLink(0, raw.data(), kKeypad, 100, nullptr, &diagnostics));
     if (c.appended) {
       ASSERT_EQ(db->count, 3u);
       EXPECT_EQ(db->records[2].id, c.linked);

@@ -91,12 +91,22 @@ TEST_F(Census, NotSettledWhileAnythingIsLeftToLearnOrSend) {
          EnqueueModemCommand(c, get, 1);
        }},
       {"the link reader busy", [](Context& c) { c.linkReader.active = 1; }},
+      {"a device found in links waits for discovery", [](Context& c) { c.options.runFlags |= kRunDiscovery; }},
+      {"a read device lacks its link to the modem, repair on", [](Context& c) {
+         c.options.runFlags |= kRunLinkWatchRepair;
+         c.db.plm.plmId = InsteonId::FromValue(0x1e65a2);
+         c.db.records[2].linkCount = 1;
+         c.db.records[2].links[0].flags = 0xA2;
+         c.db.records[2].links[0].group = 1;
+         c.db.records[2].links[0].id = InsteonId::FromValue(0x2a1001);
+       }},
   };
   for (const Case& k : cases) {
     TestRig fresh;
     Context& c = *fresh;
     c.db = rig->db;
     c.engine.engineState = kEngineSteady;
+    c.options.runFlags = 0;
     ASSERT_TRUE(NetworkSettled(c));
     k.change(c);
     EXPECT_FALSE(NetworkSettled(c)) << k.what;
