@@ -28,6 +28,7 @@
 
 #include "config/config_files.h"
 #include "engine/context.h"
+#include "engine/link_watch.h"
 #include "engine/network_engine.h"
 #include "engine/run_summary.h"
 #include "sim/house_file.h"
@@ -135,6 +136,7 @@ Outcome RunUntilSettled(sim::House house, Bounds& bounds) {
   LoadAtStart(*ctx);
   ctx->options.comPort = 1;
   WireConfigFiles(*ctx);
+  WireLinkWatch(*ctx);
   bounds = LowerBounds(net);
 
   int64_t openedAt = -1;
