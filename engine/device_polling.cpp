@@ -159,17 +159,24 @@ int FindFreeSlot(const Context& ctx) {
   return -1;
 }
 
+namespace {
+// A tries counter that wrapped to 0 would have the device asked as if never asked.
+void CountTry(uint8_t& tries) {
+  if (tries < 0xFF) ++tries;
+}
+}  // namespace
+
 void SendCategoryRequest(Context& ctx, DeviceRecord& record) {
   record.timeCategoryRequest = ctx.clock.Now();
   SendStandard(ctx, record.id, kIdentityRequest, 0x00);
-  ++record.categoryTries;
+  CountTry(record.categoryTries);
 }
 
 void SendVersionRequest(Context& ctx, DeviceRecord& record) {
   if (FindPending(ctx, record.id, kEngineVersionRequest, 0x00) >= 0) return;
   record.timeVersionRequest = ctx.clock.Now();
   SendStandard(ctx, record.id, kEngineVersionRequest, 0x00);
-  ++record.versionTries;
+  CountTry(record.versionTries);
 }
 
 void SendStatusRequest(Context& ctx, DeviceRecord& record) {

@@ -41,7 +41,9 @@ int PickLinkRead(Context& ctx);
 // from another device's links.
 int FindFreeSlot(const Context& ctx);
 
+// The identity request; its tries counter stops at 255.
 void SendCategoryRequest(Context& ctx, DeviceRecord& record);
+// The engine-version request, unless one for the device is still waiting.
 void SendVersionRequest(Context& ctx, DeviceRecord& record);
 void SendStatusRequest(Context& ctx, DeviceRecord& record);
 void SendLedMask(Context& ctx, DeviceRecord& record);

@@ -7,6 +7,7 @@
 #include "automation/logic_events.h"
 #include "device/device_catalogue.h"
 #include "engine/context.h"
+#include "engine/device_polling.h"
 #include "plm/link_reader.h"
 #include "platform/bytes.h"
 #include "plm/send_queues.h"
@@ -83,10 +84,7 @@ void MarkPass(Context& ctx, const InsteonId& id) {
 
 void RequestIdentityIfUnknown(Context& ctx, DeviceRecord& r) {
   if (r.IdentityKnown() || FindPending(ctx, r.id, 0x10, 0x00) >= 0) return;
-  r.timeCategoryRequest = ctx.clock.Now();
-  const InsteonId id = r.id;
-  SendStandard(ctx, id, 0x10, 0x00);
-  if (r.categoryTries < 0xFF) ++r.categoryTries;
+  SendCategoryRequest(ctx, r);
 }
 
 // Extended settings request (0x2E) of a motion sensor or a keypad, D1 = what.
@@ -163,11 +161,7 @@ void IdentityBroadcast(Context& ctx, const InsteonId& from, uint8_t category, ui
     // may sleep again soon) is asked for its engine now, while it is awake; the
     // polling asks the others. A second press while that request waits asks
     // nothing more.
-    if (category != 0x01 && category != 0x02 && category != 0x03 && FindPending(ctx, from, 0x0D, 0x00) < 0) {
-      r.timeVersionRequest = now;
-      SendStandard(ctx, from, 0x0D, 0x00);
-      if (r.versionTries < 0xFF) ++r.versionTries;
-    }
+    if (category != 0x01 && category != 0x02 && category != 0x03) SendVersionRequest(ctx, r);
   });
   if (lastChanged < 0) return;
   // Whether it is listed as a controller follows from its kind.

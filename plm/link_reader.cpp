@@ -6,6 +6,7 @@
 
 #include "device/device_database.h"
 #include "engine/context.h"
+#include "engine/device_polling.h"
 #include "plm/send_queues.h"
 
 namespace quorvel {
@@ -15,11 +16,9 @@ namespace {
 constexpr uint8_t kSetAddressMsb = 0x28;
 constexpr uint8_t kPeek = 0x2B;
 constexpr uint8_t kReadWriteLinks = 0x2F;
-constexpr uint8_t kEngineVersionRequest = 0x0D;
 constexpr uint8_t kIdentityRequest = 0x10;
 constexpr uint8_t kFlagsInUse = 0x80;
 constexpr uint8_t kFlagsUsedBefore = 0x02;
-
 
 // Storing a link asks an unidentified device for its identity through the send queues.
 class QueueIdentityRequests final : public IdentityRequests {
@@ -55,15 +54,6 @@ void SetLinkCount(Context& ctx, const InsteonId& id, uint8_t value) {
   ForEachRecordOf(ctx.db, id, [&](int, DeviceRecord& r) {
     if (r.InUse()) r.linkCount = value;
   });
-}
-
-// The engine version is asked for as the identity handling asks for it: once
-// while no request is waiting.
-void AskEngineVersion(Context& ctx, DeviceRecord& record) {
-  if (FindPending(ctx, record.id, kEngineVersionRequest, 0x00) >= 0) return;
-  record.timeVersionRequest = ctx.clock.Now();
-  SendStandard(ctx, record.id, kEngineVersionRequest, 0x00);
-  ++record.versionTries;
 }
 
 bool UsesPeeks(const DeviceRecord& r) {
@@ -169,7 +159,7 @@ int StartLinkRead(Context& ctx, DeviceRecord& record) {
 
   if (record.engineVersion < kEngineI1 || record.engineVersion > kEngineI2cs) {
     record.versionTries = 0;
-    AskEngineVersion(ctx, record);
+    SendVersionRequest(ctx, record);
     return -1;
   }
 
