@@ -2,7 +2,6 @@
 // engine step, and reading it back before the database takes it.
 #include "engine/link_operations.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -21,15 +20,6 @@ namespace {
 constexpr int kWirelessReadBackTimeoutSteps = 750;
 constexpr uint8_t kRetryReplyClass = 5;
 constexpr uint8_t kLinkEditedBit = 0x20;
-
-__attribute__((format(printf, 2, 3))) void Log(Context& ctx, const char* format, ...) {
-  char line[200];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  ctx.log.LogActivity(line);
-}
 
 LinkJob& CurrentJob(Context& ctx) { return ctx.linkOps.state.jobs[ctx.linkOps.state.current & 1]; }
 const LinkJob& CurrentJob(const Context& ctx) { return ctx.linkOps.state.jobs[ctx.linkOps.state.current & 1]; }
@@ -95,7 +85,7 @@ LinkJob StoredAddressJob(const DeviceRecord& target, uint8_t displayGroup, int k
 }
 
 void LogTableFull(Context& ctx, const InsteonId& id) {
-  Log(ctx, "Link table of %02X.%02X.%02X is full (%d links): no link written", id.b[0], id.b[1], id.b[2],
+  ctx.log.LogActivityFormatted("Link table of %02X.%02X.%02X is full (%d links): no link written", id.b[0], id.b[1], id.b[2],
       kWritableLinkSlots);
 }
 
@@ -127,7 +117,7 @@ const char* WirelessSuffix(const DeviceRecord* r) {
 
 void LogWriteLine(Context& ctx, const LinkJob& job, const DeviceRecord* r) {
   const InsteonId other = InsteonId::FromBytes(job.record + 2);
-  Log(ctx, "%s %02X.%02X.%02X with %02X.%02X.%02X group %d%s",
+  ctx.log.LogActivityFormatted("%s %02X.%02X.%02X with %02X.%02X.%02X group %d%s",
       (job.record[0] & kRecordInUse) != 0 ? "Linking" : "UnLinking", job.target.b[0], job.target.b[1],
       job.target.b[2], other.b[0], other.b[1], other.b[2], job.record[1], WirelessSuffix(r));
 }
@@ -246,11 +236,11 @@ void ConcludeReadBack(Context& ctx, LinkJob& job, bool i1, bool complete) {
   if (complete) {
     // The device answered with something else: that is what it holds.
     StoreConfirmed(ctx, job, job.readBack, i1);
-    Log(ctx, "Link write to %02X.%02X.%02X at %04X did not take: the device holds %02X %02X %02X.%02X.%02X there",
+    ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X at %04X did not take: the device holds %02X %02X %02X.%02X.%02X there",
         job.target.b[0], job.target.b[1], job.target.b[2], JobAddress(job) | (i1 ? 0 : 7), job.readBack[0],
         job.readBack[1], job.readBack[2], job.readBack[3], job.readBack[4]);
   } else {
-    Log(ctx, "Link write to %02X.%02X.%02X at %04X did not take: no answer to the read-back", job.target.b[0],
+    ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X at %04X did not take: no answer to the read-back", job.target.b[0],
         job.target.b[1], job.target.b[2], JobAddress(job) | (i1 ? 0 : 7));
   }
   FinishJob(ctx, job);
@@ -269,7 +259,7 @@ void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
   if (!job.readBackSent) {
     ForgetReadBack(job);
     if (i1 && !AlignI1Start(job)) {
-      Log(ctx, "Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
+      ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
           job.target.b[1], job.target.b[2], JobAddress(job));
       ++ctx.linkOps.state.writesFailed;
       FinishJob(ctx, job);
@@ -423,7 +413,7 @@ void RunLinkJobStep(Context& ctx) {
     }
     job.engine = r != nullptr ? r->engineVersion : kEngineUnknown;
     if (job.engine < kEngineI1 || job.engine > kEngineI2cs) {
-      Log(ctx, "Link write to %02X.%02X.%02X skipped: its Insteon engine is not known", job.target.b[0],
+      ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: its Insteon engine is not known", job.target.b[0],
           job.target.b[1], job.target.b[2]);
       ++s.writesFailed;
       FinishJob(ctx, job);
@@ -451,7 +441,7 @@ void RunLinkJobStep(Context& ctx) {
   if (i1) {
     if (job.i1State == 0 && job.i1Count == 0) {
       if (!AlignI1Start(job)) {
-        Log(ctx, "Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
+        ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
             job.target.b[1], job.target.b[2], JobAddress(job));
         ++s.writesFailed;
         FinishJob(ctx, job);
@@ -561,7 +551,7 @@ bool LinkDeviceToPlmGroup(Context& ctx, int deviceSlot, uint8_t group) {
   PlmResponderData(r, record[5], record[6]);
   const LinkJob job = NewSlotJob(r, group, k, record);
   SetJobs(ctx, &job, nullptr);
-  Log(ctx, "Link %02X.%02X.%02X to PLM %02X.%02X.%02X group %d", r.id.b[0], r.id.b[1], r.id.b[2], plm.b[0], plm.b[1],
+  ctx.log.LogActivityFormatted("Link %02X.%02X.%02X to PLM %02X.%02X.%02X group %d", r.id.b[0], r.id.b[1], r.id.b[2], plm.b[0], plm.b[1],
       plm.b[2], group);
   return true;
 }
@@ -610,7 +600,7 @@ bool LinkDeviceToComputerGroup(Context& ctx, int deviceSlot, uint8_t oldGroup, u
   // The device's own link to the modem is turned into the new group in place.
   if (rewrite) job.phase = LinkJobPhase::kWrite;
   SetJobs(ctx, &job, nullptr);
-  Log(ctx, "Link %02X.%02X.%02X to Computer Group %d", r.id.b[0], r.id.b[1], r.id.b[2], newGroup);
+  ctx.log.LogActivityFormatted("Link %02X.%02X.%02X to Computer Group %d", r.id.b[0], r.id.b[1], r.id.b[2], newGroup);
   return true;
 }
 
@@ -625,7 +615,7 @@ bool LinkControllerResponder(Context& ctx, int controllerSlot, uint8_t group, in
   bool have1 = false;
 
   if (ctx.db.FindLinkInDevice(c.id, group, rs.id) >= 0) {
-    Log(ctx, "Link for %02X.%02X.%02X group %d in Controller %02X.%02X.%02X exists.", rs.id.b[0], rs.id.b[1],
+    ctx.log.LogActivityFormatted("Link for %02X.%02X.%02X group %d in Controller %02X.%02X.%02X exists.", rs.id.b[0], rs.id.b[1],
         rs.id.b[2], group, c.id.b[0], c.id.b[1], c.id.b[2]);
   } else if (const int k = FindFreeLinkSlot(c); k < 0) {
     LogTableFull(ctx, c.id);
@@ -740,7 +730,7 @@ void RemovePlmLinkForDevice(Context& ctx, DeviceRecord& record) {
     } else if (s.backlogCount < kLinkJobBacklog) {
       s.backlog[s.backlogCount++] = job;
     } else {
-      Log(ctx, "Link removal in %02X.%02X.%02X dropped: too many writes waiting", record.id.b[0], record.id.b[1],
+      ctx.log.LogActivityFormatted("Link removal in %02X.%02X.%02X dropped: too many writes waiting", record.id.b[0], record.id.b[1],
           record.id.b[2]);
     }
   }

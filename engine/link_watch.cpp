@@ -325,10 +325,8 @@ bool AutoRepair(Context& ctx) {
   for (uint32_t i = 0; i < n; ++i) {
     DeviceRecord& d = db.records[i];
     if (!WantsModemLink(ctx, d)) continue;
-    char line[96];
-    std::snprintf(line, sizeof line, "LINK WATCH - Fix link for PLM Group %d not found in [%02x.%02x.%02x].",
-                  d.group, d.id.b[0], d.id.b[1], d.id.b[2]);
-    ctx.log.LogActivity(line);
+    ctx.log.LogActivityFormatted("LINK WATCH - Fix link for PLM Group %d not found in [%02x.%02x.%02x].", d.group,
+                                 d.id.b[0], d.id.b[1], d.id.b[2]);
     LinkDeviceToPlmGroup(ctx, static_cast<int>(i), d.group);
     if (d.plmLinkRepairs < 0xFF) ++d.plmLinkRepairs;
     window.repairMade = true;

@@ -42,13 +42,6 @@ int64_t SecondsSince(Time now, Time t) {
 }
 
 
-template <typename... Args>
-void LogFormatted(Context& ctx, const char* format, Args... args) {
-  char line[160];
-  std::snprintf(line, sizeof line, format, args...);
-  ctx.log.LogActivity(line);
-}
-
 void Announce(Context& ctx, const std::string& text) {
   ctx.log.LogActivity(text);
   ctx.engine.statusText = text;
@@ -339,14 +332,14 @@ void CheckFlags(Context& ctx) {
       r.aldbDelta = 0;
       r.aldbReadState = kReadWanted;
       r.get_statusTries = 0;
-      LogFormatted(ctx, kCheckFlagsAldbText, r.group, r.id.b[0], r.id.b[1], r.id.b[2]);
+      ctx.log.LogActivityFormatted(kCheckFlagsAldbText, r.group, r.id.b[0], r.id.b[1], r.id.b[2]);
     }
     const int64_t sinceReply = SecondsSince(now, r.timeStatusReply);
     if (r.category != 0x00 && r.category != 0x03 && r.category != 0x10) {
       if (!inUse) continue;
       if (sinceReply >= kStatusReplyAge) {
         r.get_statusTries = 0;
-        LogFormatted(ctx, kCheckFlagsStatusText, r.id.b[0], r.id.b[1], r.id.b[2],
+        ctx.log.LogActivityFormatted(kCheckFlagsStatusText, r.id.b[0], r.id.b[1], r.id.b[2],
                      static_cast<long long>(sinceReply));
       }
     }

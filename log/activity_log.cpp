@@ -1,6 +1,7 @@
 #include "log/activity_log.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 
 #include "device/device_catalogue.h"
@@ -117,6 +118,14 @@ void ActivityLog::LogActivity(std::string_view text) {
   text = UpToNul(text);
   if (text.size() < 5) return;
   AppendActivityStamped(LogChannel::GeneralActivity, TraceKind::Comment, text);
+}
+void ActivityLog::LogActivityFormatted(const char* format, ...) {
+  char line[200];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  LogActivity(line);
 }
 void ActivityLog::LogActivityOn(std::string_view text) {
   AppendActivityStamped(LogChannel::GeneralActivity, TraceKind::CommentOn, text);

@@ -52,6 +52,8 @@ class ActivityLog {
   // Texts end at their first NUL, as the zero-terminated texts of the callers do.
   // General Activity: black; a text of fewer than 5 characters is dropped.
   void LogActivity(std::string_view text);
+  // The same with the text made printf-style, at most 199 characters.
+  __attribute__((format(printf, 2, 3))) void LogActivityFormatted(const char* format, ...);
   void LogActivityOn(std::string_view text);   // green
   void LogActivityOff(std::string_view text);  // dark red
   // Insteon Traffic: navy, non-printable bytes shown escaped.

@@ -1,7 +1,6 @@
 #include "plm/send_queues.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -46,17 +45,8 @@ bool IsPoweredKind(const DeviceRecord& r) {
   }
 }
 
-__attribute__((format(printf, 2, 3))) void LogFormatted(Context& ctx, const char* format, ...) {
-  char line[200];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  ctx.log.LogActivity(line);
-}
-
 void LogQueueFull(Context& ctx, const char* queue, const InsteonId& id, uint8_t cmd1, uint8_t cmd2) {
-  LogFormatted(ctx, "%s full, command not queued - %02x.%02x.%02x cmd1=%x, cmd2=%x", queue, id.b[0], id.b[1],
+  ctx.log.LogActivityFormatted("%s full, command not queued - %02x.%02x.%02x cmd1=%x, cmd2=%x", queue, id.b[0], id.b[1],
                id.b[2], cmd1, cmd2);
 }
 
@@ -65,7 +55,7 @@ void LogModemCommandRefused(Context& ctx, const char* why, const uint8_t* bytes,
   size_t used = 0;
   for (size_t i = 0; i < n && i < kModemCommandMax; ++i)
     used += static_cast<size_t>(std::snprintf(hex + used, sizeof hex - used, " %02X", bytes[i]));
-  LogFormatted(ctx, "%s, PLM command not queued -%s", why, hex);
+  ctx.log.LogActivityFormatted("%s, PLM command not queued -%s", why, hex);
 }
 
 Time Now(const Context& ctx) { return ctx.clock.Now(); }
@@ -112,11 +102,11 @@ void LogWakeHint(Context& ctx, const DeviceRecord& r, bool byKind) {
   const bool trigger = byKind ? (r.category == 0x10 && r.subcategory == 0x02) : IsTriggerLinc(r);
   const bool motion = byKind ? (r.category == 0x10 && r.subcategory == 0x01) : IsMotionSensor(r);
   if (trigger) {
-    LogFormatted(ctx, "For TriggerLinc - %02x.%02x.%02x ;  Open or Close sensor contact.", id.b[0], id.b[1], id.b[2]);
+    ctx.log.LogActivityFormatted("For TriggerLinc - %02x.%02x.%02x ;  Open or Close sensor contact.", id.b[0], id.b[1], id.b[2]);
   } else if (IsRemoteLinc(r)) {
-    LogFormatted(ctx, "For RemoteLinc - %02x.%02x.%02x ;  Press DIM button for 1 second.", id.b[0], id.b[1], id.b[2]);
+    ctx.log.LogActivityFormatted("For RemoteLinc - %02x.%02x.%02x ;  Press DIM button for 1 second.", id.b[0], id.b[1], id.b[2]);
   } else if (motion) {
-    LogFormatted(ctx, "For Motion Sensor - %02x.%02x.%02x ;  Press SET button, or Create Motion, or Light Change.",
+    ctx.log.LogActivityFormatted("For Motion Sensor - %02x.%02x.%02x ;  Press SET button, or Create Motion, or Light Change.",
                  id.b[0], id.b[1], id.b[2]);
   }
 }
@@ -131,7 +121,7 @@ void HoldForWireless(Context& ctx, const DeviceRecord& r, const RingEntry& messa
     return;
   }
   RebuildQueuedList(ctx);
-  LogFormatted(ctx, "Wireless Device, Command qued for activity - %02x.%02x.%02x cmd1=%x, cmd2=%x", message.id.b[0],
+  ctx.log.LogActivityFormatted("Wireless Device, Command qued for activity - %02x.%02x.%02x cmd1=%x, cmd2=%x", message.id.b[0],
                message.id.b[1], message.id.b[2], message.cmd1, message.cmd2);
   LogWakeHint(ctx, r, hintByKind);
 }
@@ -159,7 +149,7 @@ void WriteEntry(Context& ctx, const RingEntry& e) {
   ctx.link.WriteMessage(ctx, msg, n);
   const TrafficLine name = ctx.framer.traffic.CommandText(e.cmd1, e.cmd2);
   if (!name.empty())
-    LogFormatted(ctx, "Sent %02x.%02x.%02x  %s", e.id.b[0], e.id.b[1], e.id.b[2], name.c_str());
+    ctx.log.LogActivityFormatted("Sent %02x.%02x.%02x  %s", e.id.b[0], e.id.b[1], e.id.b[2], name.c_str());
 }
 
 // The minute rule: a ring whose last send lies in another minute counts one
@@ -492,7 +482,7 @@ void SendGroupCommand(Context& ctx, uint8_t group, uint8_t cmd1) {
   // the command was really queued.
   if (!EnqueueModemCommand(ctx, bytes, sizeof bytes)) return;
   const char* word = cmd1 == 0x11 ? "On" : cmd1 == 0x13 ? "Off" : "";
-  LogFormatted(ctx, "Computer Group %d %s", group, word);
+  ctx.log.LogActivityFormatted("Computer Group %d %s", group, word);
 }
 
 void SendX10(Context& ctx, uint8_t house, uint8_t unit, uint8_t function) {
