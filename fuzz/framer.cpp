@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/context.h"
+#include "fuzz/fresh_context.h"
 #include "plm/receive_framer.h"
 #include "tools/memory_port.h"
 #include "tools/no_files.h"
@@ -43,20 +44,13 @@ class CheckingSink final : public LogSink {
 // network large enough for the 3-second repeat window; the rest is the line.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  // The context is large: it is built anew for each input in the same storage,
-  // so every input meets a fresh program and a crash reproduces from it alone.
   static TestClock clock;
   static tools::MemoryPort port;
   static tools::NoFiles files;
   static NullNotifier notifier;
-  alignas(Context) static unsigned char storage[sizeof(Context)];
+  static fuzzing::ContextStorage storage;
   clock.Set(1300000000);
-  Context* ctx = std::construct_at(reinterpret_cast<Context*>(storage), clock, port, files, notifier);
-  Silence(ctx->diagnostics);
-  struct Destroy {
-    Context* ctx;
-    ~Destroy() { std::destroy_at(ctx); }
-  } destroy{ctx};
+  const fuzzing::FreshContext ctx(storage, clock, port, files, notifier);
 
   CheckingHandler handler;
   CheckingSink sink(ctx->log.ActivityTimeStamp().size());

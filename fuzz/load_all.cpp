@@ -18,6 +18,7 @@
 #include "automation/x10_widget.h"
 #include "config/config_files.h"
 #include "config/options.h"
+#include "fuzz/fresh_context.h"
 #include "fuzz/fuzz_house.h"
 #include "tools/memory_files.h"
 #include "tools/memory_port.h"
@@ -47,14 +48,12 @@ struct Run {
   tools::MemoryPort port;
   tools::MemoryFiles files;
   NullNotifier notifier;
-  alignas(Context) unsigned char storage[sizeof(Context)];
+  fuzzing::ContextStorage storage;
 
-  Context* Fresh() {
+  fuzzing::FreshContext Fresh() {
     clock.Set(fuzzing::kFuzzStart);
     clock.SetUtcOffset(-6 * 3600);
-    Context* ctx = std::construct_at(reinterpret_cast<Context*>(storage), clock, port, files, notifier);
-    Silence(ctx->diagnostics);
-    return ctx;
+    return fuzzing::FreshContext(storage, clock, port, files, notifier);
   }
 };
 
@@ -67,14 +66,13 @@ Run& TheRun() {
 const std::vector<std::vector<uint8_t>>& HouseFiles() {
   static const std::vector<std::vector<uint8_t>> images = [] {
     Run& run = TheRun();
-    Context* ctx = run.Fresh();
+    const fuzzing::FreshContext ctx = run.Fresh();
     fuzzing::LoadHouse(*ctx);
     for (const char* typed : {"A1", "J11", "P16"}) ctx->widgets.Add(MakeX10Widget(typed));
     run.files.Clear();
     if (SaveAll(*ctx).written != kAllConfigFiles) fuzzing::Broken("house files not saved");
     std::vector<std::vector<uint8_t>> out;
     for (const char* name : kFileNames) out.push_back(*run.files.Get(PathOf(name)));
-    std::destroy_at(ctx);
     run.files.Clear();
     return out;
   }();
@@ -218,11 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   run.files.Put(PathOf(kFileNames[file]), image);
 
-  Context* ctx = run.Fresh();
-  struct Destroy {
-    Context* ctx;
-    ~Destroy() { std::destroy_at(ctx); }
-  } destroy{ctx};
+  const fuzzing::FreshContext ctx = run.Fresh();
   if ((data[0] & 0x20) != 0) fuzzing::LoadHouse(*ctx);
 
   const uint8_t read = LoadAll(*ctx, which);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "fuzz/fresh_context.h"
 #include "fuzz/fuzz_house.h"
 #include "tools/memory_port.h"
 #include "tools/no_files.h"
@@ -28,14 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static tools::MemoryPort port;
   static tools::NoFiles files;
   static NullNotifier notifier;
-  alignas(Context) static unsigned char storage[sizeof(Context)];
+  static fuzzing::ContextStorage storage;
   clock.Set(fuzzing::kFuzzStart);
-  Context* ctx = std::construct_at(reinterpret_cast<Context*>(storage), clock, port, files, notifier);
-  Silence(ctx->diagnostics);
-  struct Destroy {
-    Context* ctx;
-    ~Destroy() { std::destroy_at(ctx); }
-  } destroy{ctx};
+  const fuzzing::FreshContext ctx(storage, clock, port, files, notifier);
   fuzzing::LoadHouse(*ctx);
 
   const uint8_t setup = data[2];
