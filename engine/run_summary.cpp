@@ -1,6 +1,7 @@
 #include "engine/run_summary.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 
 #include "device/device_catalogue.h"
@@ -13,7 +14,6 @@ namespace quorvel {
 
 namespace {
 
-
 bool LinksRead(const DeviceRecord& r) { return r.aldbReadState == kReadNone && r.timeLinksRead != 0; }
 
 int LinksInUse(const DeviceRecord& r) {
@@ -22,10 +22,12 @@ int LinksInUse(const DeviceRecord& r) {
   return n;
 }
 
-template <typename... Args>
-void Line(std::string& out, const char* format, Args... args) {
+__attribute__((format(printf, 2, 3))) void Line(std::string& out, const char* format, ...) {
   char line[160];
-  std::snprintf(line, sizeof line, format, args...);
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
   out += line;
   out += '\n';
 }
