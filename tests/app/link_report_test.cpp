@@ -15,25 +15,12 @@
 #include "config/config_files.h"
 #include "engine/context.h"
 #include "engine/link_watch.h"
+#include "support/scratch.h"
 
 namespace quorvel {
 namespace {
 
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/quorvel-report-XXXXXX";
-    if (const char* made = mkdtemp(pattern)) path_ = made;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using testing::TempFolder;
 
 const InsteonId kKeypad = InsteonId::From(0x0a, 0x0b, 0x0c);
 const InsteonId kDimmer = InsteonId::From(0x1a, 0x2b, 0x3c);

@@ -3,14 +3,12 @@
 // kitchen dimmer on in the simulated house.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "app/session.h"
 #include "automation/event_table.h"
+#include "support/scratch.h"
 
 namespace quorvel {
 namespace {
@@ -21,14 +19,11 @@ const InsteonId kKitchenCeiling = InsteonId::From(0x2a, 0x10, 0x01);
 class LogicEventRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quorvel-logic-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    data_ = made;
+    ASSERT_FALSE(data_.path().empty());
     SessionOptions o;
     o.headless = true;
     o.virtualTime = true;
-    o.dataDir = data_;
+    o.dataDir = data_.path();
     o.houseFile = std::string(QUORVEL_SOURCE_DIR) + "/sim/houses/example_house.txt";
     session_ = std::make_unique<Session>(o, nullptr);
     std::string error;
@@ -36,11 +31,7 @@ class LogicEventRun : public ::testing::Test {
     // Without the engine nothing is ever sent; the run wires it at start.
     if (!session_->context().tick.engineStep) GTEST_SKIP() << "the run has no engine step wired";
   }
-  void TearDown() override {
-    session_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(data_, ec);
-  }
+  void TearDown() override { session_.reset(); }
   // The program has read the modem's table and the line has been quiet for a
   // while: what a user pressing a button a while after start-up meets.
   bool Settle() {
@@ -78,7 +69,7 @@ class LogicEventRun : public ::testing::Test {
     return r;
   }
 
-  std::string data_;
+  testing::TempFolder data_;
   std::unique_ptr<Session> session_;
 };
 

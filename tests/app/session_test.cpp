@@ -14,9 +14,13 @@
 
 #include "app/session.h"
 #include "app/session_options.h"
+#include "support/scratch.h"
 
 namespace quorvel {
 namespace {
+
+using testing::ScopedEnv;
+using testing::TempFolder;
 
 struct ArgsCase {
   std::vector<const char*> args;
@@ -95,24 +99,6 @@ TEST(ParseArguments, ReadsValuesAndTheSerialDeviceFromTheEnvironment) {
   EXPECT_NE(UsageText().find("--virtual-time"), std::string::npos);
 }
 
-// A temporary data home, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/quorvel-session-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made != nullptr) path_ = made;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 std::vector<std::string> ActivityTexts(Context& ctx) {
   std::vector<std::string> out;
   for (const LogLine& line : ctx.log.Lines(LogChannel::GeneralActivity)) {
@@ -179,29 +165,6 @@ TEST(SessionVirtualTime, TheSecondStartReadsWhatTheFirstSaved) {
 }
 
 // Restores an environment variable when the test ends.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      had_ = true;
-      old_ = old;
-    }
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_) {
-      setenv(name_, old_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
-
 TEST(SessionVirtualTime, ASimulatedRunLeavesTheUsersOwnConfigurationAlone) {
   TempFolder home;
   ScopedEnv xdg("XDG_DATA_HOME", home.path());

@@ -8,50 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
+
+#include "support/scratch.h"
 
 namespace quorvel {
 namespace {
 
-// A scratch folder of the real disk, removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-fs-XXXXXX").string();
-    const char* made = mkdtemp(pattern.data());
-    EXPECT_NE(made, nullptr);
-    path_ = pattern;
-  }
-  ~ScratchFolder() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// Sets or clears an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
@@ -80,7 +43,8 @@ TEST(PosixFileSystem, TheDataFolderComesFromTheEnvironment) {
 }
 
 TEST(PosixFileSystem, ReplacesAFileWholeAndReadsItBack) {
-  ScratchFolder scratch;
+  testing::TempFolder scratch;
+  ASSERT_FALSE(scratch.path().empty());
   PosixFileSystem files;
   const std::string folder = scratch.path() + "/a/b/quorvel";
   ASSERT_EQ(files.CreateFolders(folder), FileError::None);
@@ -106,7 +70,8 @@ TEST(PosixFileSystem, ReplacesAFileWholeAndReadsItBack) {
 }
 
 TEST(PosixFileSystem, FailuresNameTheirStepAndCause) {
-  ScratchFolder scratch;
+  testing::TempFolder scratch;
+  ASSERT_FALSE(scratch.path().empty());
   PosixFileSystem files;
   std::vector<uint8_t> read = Bytes("stale");
   const std::vector<uint8_t> some = Bytes("x");
