@@ -13,31 +13,15 @@
 namespace quorvel {
 namespace {
 
+using testing::Entry;
 using testing::kSimModemId;
 using testing::LinkNet;
+using testing::Show;
 
 const InsteonId kDimmer = InsteonId::From(0x20, 0x00, 0x01);  // i2 dimmer
 const InsteonId kRelay = InsteonId::From(0x20, 0x00, 0x02);   // i1 on/off module
 const InsteonId kKeypad = InsteonId::From(0x20, 0x00, 0x03);  // i2cs keypad
 const InsteonId kOldDim = InsteonId::From(0x20, 0x00, 0x04);  // i1 dimmer
-
-sim::LinkEntry Entry(uint8_t flags, uint8_t group, const InsteonId& id, uint8_t d1, uint8_t d2, uint8_t d3) {
-  sim::LinkEntry e;
-  e.flags = flags;
-  e.group = group;
-  e.id = id;
-  e.data[0] = d1;
-  e.data[1] = d2;
-  e.data[2] = d3;
-  return e;
-}
-
-std::string Show(const sim::LinkEntry& e) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%02X %d %02X.%02X.%02X %02X %02X %02X", e.flags, e.group, e.id.b[0], e.id.b[1],
-                e.id.b[2], e.data[0], e.data[1], e.data[2]);
-  return text;
-}
 
 std::string Show(const LinkRecord& l) {
   sim::LinkEntry e = Entry(l.flags, l.group, l.id, l.data[0], l.data[1], l.data[2]);

@@ -5,6 +5,7 @@
 // engine orders its work (receive, send rings, modem queue, link job, i1 write).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,20 @@
 namespace quorvel::testing {
 
 inline const InsteonId kSimModemId = InsteonId::From(0x1e, 0x65, 0xa2);
+
+// A record of a simulated device's table.
+inline sim::LinkEntry Entry(uint8_t flags, uint8_t group, const InsteonId& id, uint8_t d1, uint8_t d2,
+                            uint8_t d3 = 0) {
+  return sim::LinkEntry{flags, group, id, {d1, d2, d3}};
+}
+
+// Its bytes as text, so a failed comparison shows the whole record.
+inline std::string Show(const sim::LinkEntry& e) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%02X %d %02X.%02X.%02X %02X %02X %02X", e.flags, e.group, e.id.b[0], e.id.b[1],
+                e.id.b[2], e.data[0], e.data[1], e.data[2]);
+  return text;
+}
 inline constexpr Time kLinkStart = 1299999960;
 inline constexpr int kLinkTickMillis = 160;
 

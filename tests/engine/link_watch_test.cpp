@@ -504,22 +504,8 @@ const InsteonId kSimKeypad = InsteonId::From(0x30, 0x00, 0x01);  // i2cs keypad
 const InsteonId kSimDimmer = InsteonId::From(0x30, 0x00, 0x02);  // i2 dimmer
 const InsteonId kSimRelay = InsteonId::From(0x30, 0x00, 0x03);   // i1 appliance module
 
-sim::LinkEntry Entry(uint8_t flags, uint8_t group, const InsteonId& id, uint8_t d1, uint8_t d2) {
-  sim::LinkEntry e;
-  e.flags = flags;
-  e.group = group;
-  e.id = id;
-  e.data[0] = d1;
-  e.data[1] = d2;
-  return e;
-}
-
-std::string Show(const sim::LinkEntry& e) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%02X %d %02X.%02X.%02X %02X %02X %02X", e.flags, e.group, e.id.b[0], e.id.b[1],
-                e.id.b[2], e.data[0], e.data[1], e.data[2]);
-  return text;
-}
+using testing::Entry;
+using testing::Show;
 
 // Each device holds its modem link in slot 0. The keypad's button 3 controls the
 // dimmer, which lacks the responder record; the dimmer responds to button 5,
