@@ -194,10 +194,10 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
     std::string summary = RunSummary(*ctx_);
     const int64_t ms = ElapsedMillis();
     char line[160];
-    std::snprintf(line, sizeof line, "  run time       %lld.%lld s of %s time, %s\n", static_cast<long long>(ms / 1000),
+    std::snprintf(line, sizeof line, "  run time       %lld.%lld s of %s time, %s", static_cast<long long>(ms / 1000),
                   static_cast<long long>(ms % 1000 / 100), virtualClock_ != nullptr ? "virtual" : "real",
                   settled_ ? "settled" : "stopped before the network settled");
-    summary += line;
+    summary += line;  // Print ends the last line
     Print(out_, summary);
     if (!settled_) status = 1;
   }
