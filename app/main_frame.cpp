@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -20,8 +22,11 @@
 #include <QVBoxLayout>
 
 #include "app/controller_select_pane.h"
+#include "app/help_window.h"
 #include "app/window_refs.h"
 #include "engine/context.h"
+#include "engine/run_summary.h"
+#include "log/text_contrast.h"
 #include "views/link_views/device_list_pane.h"
 #include "views/log_views/output_pane.h"
 #include "views/log_views/trace_list_view.h"
@@ -72,22 +77,84 @@ constexpr Look kLooks[] = {
     {218, "&Aqua Style", "Fusion", 0xDCEBF5, 0x5BA4D8, false},
 };
 
+TraceColor Rgb(const QColor& c) {
+  return {static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+}
+QColor Rgb(TraceColor c) { return QColor(c.red, c.green, c.blue); }
+
+// Text of `text` readable on `ground`, enabled and in inactive windows.
+void KeepReadable(QPalette& pal, QPalette::ColorRole text, QPalette::ColorRole ground) {
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+    pal.setColor(g, text, Rgb(ReadableOn(Rgb(pal.color(g, text)), Rgb(pal.color(g, ground)))));
+}
+
+// Disabled text plainly weaker than enabled text, so a greyed command looks
+// greyed in every look, dark ones included.
+void DimDisabled(QPalette& pal, QPalette::ColorRole text, QPalette::ColorRole ground) {
+  pal.setColor(QPalette::Disabled, text,
+               Rgb(DisabledOn(Rgb(pal.color(QPalette::Active, text)), Rgb(pal.color(QPalette::Disabled, ground)))));
+}
+
 QPalette LookPalette(const Look& look, QStyle* style) {
   QPalette pal = style->standardPalette();
-  if (look.window == 0) return pal;
-  const QColor window(look.window);
-  pal.setColor(QPalette::Window, window);
-  pal.setColor(QPalette::Button, window);
-  pal.setColor(QPalette::Highlight, QColor(look.highlight));
-  if (look.dark) {
-    pal.setColor(QPalette::WindowText, Qt::white);
-    pal.setColor(QPalette::ButtonText, Qt::white);
-    pal.setColor(QPalette::Text, Qt::white);
-    pal.setColor(QPalette::Base, QColor(0x2A2A2A));
-    pal.setColor(QPalette::AlternateBase, QColor(0x333333));
-    pal.setColor(QPalette::HighlightedText, Qt::white);
+  // Every colour of the style's own palette counts as chosen: a colour left
+  // unchosen would come from the desktop's palette instead, and the readable
+  // pairs below would be reckoned against a colour not drawn.
+  for (int g = 0; g < QPalette::NColorGroups; ++g)
+    for (int r = 0; r < QPalette::NColorRoles; ++r) {
+      const auto group = static_cast<QPalette::ColorGroup>(g);
+      const auto role = static_cast<QPalette::ColorRole>(r);
+      pal.setColor(group, role, pal.color(group, role));
+    }
+  if (look.window != 0) {
+    const QColor window(look.window);
+    pal.setColor(QPalette::Window, window);
+    pal.setColor(QPalette::Button, window);
+    pal.setColor(QPalette::Highlight, QColor(look.highlight));
+    if (look.dark) {
+      const QColor base(0x2A2A2A);
+      for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text,
+                                       QPalette::HighlightedText, QPalette::ToolTipText})
+        pal.setColor(role, Qt::white);
+      pal.setColor(QPalette::Base, base);
+      pal.setColor(QPalette::AlternateBase, QColor(0x333333));
+      pal.setColor(QPalette::ToolTipBase, base);
+      // Bevels and frames in shades of the window, not the light theme's.
+      pal.setColor(QPalette::Light, window.lighter(160));
+      pal.setColor(QPalette::Midlight, window.lighter(130));
+      pal.setColor(QPalette::Mid, window.darker(130));
+      pal.setColor(QPalette::Dark, window.darker(160));
+      pal.setColor(QPalette::Shadow, Qt::black);
+    }
   }
+  // The look's colours where they read; a readable variant where they do not
+  // (white text on a light highlight, blue links on a dark ground).
+  KeepReadable(pal, QPalette::WindowText, QPalette::Window);
+  KeepReadable(pal, QPalette::ButtonText, QPalette::Button);
+  KeepReadable(pal, QPalette::Text, QPalette::Base);
+  KeepReadable(pal, QPalette::HighlightedText, QPalette::Highlight);
+  KeepReadable(pal, QPalette::ToolTipText, QPalette::ToolTipBase);
+  KeepReadable(pal, QPalette::Link, QPalette::Base);
+  KeepReadable(pal, QPalette::LinkVisited, QPalette::Base);
+  DimDisabled(pal, QPalette::WindowText, QPalette::Window);
+  DimDisabled(pal, QPalette::ButtonText, QPalette::Button);
+  DimDisabled(pal, QPalette::Text, QPalette::Base);
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    pal.setColor(g, QPalette::PlaceholderText, pal.color(QPalette::Disabled, QPalette::Text));
   return pal;
+}
+
+// The keys a command answers: the one its menu text shows after the tab, then
+// `also`, then the desktop's standard keys for it.
+void BindKeys(QAction* action, QKeySequence::StandardKey standard, const char* also = nullptr) {
+  QList<QKeySequence> keys;
+  const QString text = action->text();
+  if (const qsizetype tab = text.indexOf(QLatin1Char('\t')); tab >= 0)
+    keys.append(QKeySequence(text.mid(tab + 1), QKeySequence::PortableText));
+  if (also != nullptr) keys.append(QKeySequence(QString::fromLatin1(also), QKeySequence::PortableText));
+  for (const QKeySequence& key : QKeySequence::keyBindings(standard))
+    if (!keys.contains(key)) keys.append(key);
+  action->setShortcuts(keys);
 }
 
 // Status-bar prompt and tool tip of the program's own commands.
@@ -166,22 +233,30 @@ void CMainFrame::CreateCommands() {
   connect(save, &QAction::triggered, this, [this] {
     if (saveCommand) saveCommand();
   });
+  BindKeys(save, QKeySequence::Save, "Ctrl+S");
   // Printing of the device list and the link table is not part of the program yet.
   for (auto [id, text] : {std::pair{kCmdPrint, "&Print...\tCtrl+P"}, std::pair{kCmdPrintPreview, "Print Pre&view"},
                           std::pair{kCmdPrintSetup, "P&rint Setup..."}}) {
     MakeCommand(id, QString::fromLatin1(text))->setEnabled(false);
   }
   Command(kCmdPrint)->setIcon(QIcon(st->standardIcon(QStyle::SP_FileDialogDetailedView)));
+  BindKeys(Command(kCmdPrint), QKeySequence::Print);
   QAction* recent = MakeCommand(kCmdRecentFile, QStringLiteral("Recent File"));
   recent->setEnabled(false);
   QAction* exit = MakeCommand(kCmdExit, QStringLiteral("E&xit"));
   connect(exit, &QAction::triggered, this, &QWidget::close);
+  // Ctrl+Q is the desktop's quit key even where the standard keys give none.
+  BindKeys(exit, QKeySequence::Quit, "Ctrl+Q");
 
   for (auto [id, text] : {std::pair{kCmdUndo, "&Undo\tCtrl+Z"}, std::pair{kCmdCut, "Cu&t\tCtrl+X"},
                           std::pair{kCmdCopy, "&Copy\tCtrl+C"}, std::pair{kCmdPaste, "&Paste\tCtrl+V"}}) {
     QAction* edit = MakeCommand(id, QString::fromLatin1(text));
     connect(edit, &QAction::triggered, this, [this, id = id] { EditCommand(id); });
   }
+  BindKeys(Command(kCmdUndo), QKeySequence::Undo);
+  BindKeys(Command(kCmdCut), QKeySequence::Cut);
+  BindKeys(Command(kCmdCopy), QKeySequence::Copy);
+  BindKeys(Command(kCmdPaste), QKeySequence::Paste);
   Command(kCmdCopy)->setIcon(st->standardIcon(QStyle::SP_FileDialogContentsView));
   Command(kCmdPaste)->setIcon(st->standardIcon(QStyle::SP_DialogOpenButton));
 
@@ -218,10 +293,12 @@ void CMainFrame::CreateCommands() {
   connect(about, &QAction::triggered, this, [this] {
     if (aboutDialog) aboutDialog();
   });
-  MakeCommand(kCmdHelpTopics, QStringLiteral("&Help Topics"))->setEnabled(false);
+  QAction* helpTopics = MakeCommand(kCmdHelpTopics, QStringLiteral("&Help Topics"));
+  connect(helpTopics, &QAction::triggered, this, &CMainFrame::ShowHelp);
+  BindKeys(helpTopics, QKeySequence::HelpContents, "F1");
   QAction* contextHelp = MakeCommand(kCmdContextHelp, QStringLiteral("Help"));
   contextHelp->setIcon(st->standardIcon(QStyle::SP_TitleBarContextHelpButton));
-  contextHelp->setEnabled(false);
+  connect(contextHelp, &QAction::triggered, this, &CMainFrame::ShowHelp);
 
   // The indicator is a button without a command: only its image says something.
   QAction* connection = MakeCommand(kCmdConnection, QStringLiteral("Connection"));
@@ -286,6 +363,12 @@ void CMainFrame::CreateToolBars() {
 
 void CMainFrame::CreateStatusBar() {
   QStatusBar* bar = statusBar();
+  // The message pane. A command's prompt covers it while the pointer is on the
+  // command; a long text is cut rather than widening the window.
+  statusText_ = new QLabel(bar);
+  statusText_->setObjectName(QStringLiteral("StatusText"));
+  statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  bar->addWidget(statusText_, 1);
   statusProgress_ = new QProgressBar(bar);
   statusProgress_->setObjectName(QStringLiteral("StatusProgress"));
   statusProgress_->setMaximumWidth(200);
@@ -375,6 +458,43 @@ void CMainFrame::EditCommand(int id) {
       return;
     }
   }
+  // Any other control gets the command as its own key, as it would if the
+  // window did not bind the key (a table copies its current cell).
+  if (focus == nullptr) return;
+  const QKeySequence::StandardKey key = id == kCmdUndo  ? QKeySequence::Undo
+                                        : id == kCmdCut ? QKeySequence::Cut
+                                        : id == kCmdCopy ? QKeySequence::Copy
+                                                         : QKeySequence::Paste;
+  const QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+  if (keys.isEmpty()) return;
+  const QKeyCombination combination = keys.first()[0];
+  QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+  // Straight to the control and then up its parents, as an unhandled key
+  // travels: through the application it would meet this command's shortcut again.
+  for (QWidget* w = focus; w != nullptr; w = w->parentWidget()) {
+    press.accept();
+    static_cast<QObject*>(w)->event(&press);  // QObject's event() is the public one
+    if (press.isAccepted() || w->isWindow()) break;
+  }
+}
+
+void CMainFrame::SyncStatusText() {
+  const QString text = QString::fromStdString(ProgressText(ctx_));
+  if (text == statusText_->text()) return;
+  statusText_->setText(text);
+  statusText_->setToolTip(text);
+}
+
+void CMainFrame::ShowHelp() {
+  if (!help_) {
+    help_ = new CHelpWindow(this);
+    QRect box(QPoint(), help_->size());
+    box.moveCenter(frameGeometry().center());
+    help_->move(box.topLeft());
+  }
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
 }
 
 void CMainFrame::SyncWaitWindow() {
@@ -401,6 +521,11 @@ void CMainFrame::SyncWaitWindow() {
     box->addWidget(waitBar_);
     box->addWidget(cancel);
     waitWindow_ = window;
+    // Centred on this window, wherever the desktop would have put a new one.
+    window->adjustSize();
+    QRect placed = window->frameGeometry();
+    placed.moveCenter(frameGeometry().center());
+    window->move(placed.topLeft());
     window->show();
   }
   waitBar_->setValue(wait.bar < 0 ? 0 : wait.bar % 101);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 
+#include "app/help_window.h"
+
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -90,9 +92,18 @@ class CMainFrame : public QMainWindow {
   // Selects a visual style 210..218, redraws, and stores it.
   void ApplyLook(int id);
 
-  // Brings the wait window in line with the engine's: opens, updates or closes it.
+  // Brings the wait window in line with the engine's: opens (centred on this
+  // window), updates or closes it.
   void SyncWaitWindow();
   QWidget* WaitWindow() const { return waitWindow_; }
+  // The status bar's message pane: what the engine is doing and how far it has
+  // come, from the engine's state; refreshed after every tick.
+  void SyncStatusText();
+  QLabel* StatusText() const { return statusText_; }
+
+  // The help page in its viewer window (F1, "Help Topics").
+  void ShowHelp();
+  CHelpWindow* HelpWindow() const { return help_; }
   // The status bar's bar for long work; hidden while there is none.
   QProgressBar* StatusProgress() const { return statusProgress_; }
 
@@ -135,6 +146,8 @@ class CMainFrame : public QMainWindow {
   QLabel* waitText_ = nullptr;
   QProgressBar* waitBar_ = nullptr;
   QProgressBar* statusProgress_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  QPointer<CHelpWindow> help_;
 };
 
 }  // namespace quorvel

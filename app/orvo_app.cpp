@@ -29,7 +29,10 @@ void COrvoApp::Start(std::function<void()> tick, bool show) {
 
   view_->InitialUpdate([this, tick = std::move(tick)] {
     tick();
-    if (frame_ != nullptr) frame_->SyncWaitWindow();
+    if (frame_ != nullptr) {
+      frame_->SyncWaitWindow();
+      frame_->SyncStatusText();
+    }
   });
   if (show) frame_->show();
 }

@@ -109,6 +109,9 @@ const std::vector<OptionRow>& Rows() {
        3},
       {"--screenshot", "FILE", "write a PNG of the window once the modem's link table is read, then end",
        Text(&SessionOptions::screenshotFile, "the screenshot file")},
+      {"--screenshot-dialogs", "DIR",
+       "with the window: write PNGs of the Setup dialog and the help window into DIR at the same moment, then end",
+       Text(&SessionOptions::screenshotDialogs, "the screenshot folder")},
       {"--screenshot-after", "N", "wait at most N seconds for the link table before the picture (default 60)",
        [](SessionOptions& o, const std::string& v, std::string& error) {
          if (ReadCount(v, o.screenshotAfter)) return true;

@@ -28,6 +28,9 @@ struct SessionOptions {
   // screenshotAfter seconds have passed, and then the end of the run.
   std::string screenshotFile;
   int64_t screenshotAfter = 60;
+  // With the window: at the same moment, PNGs of the Setup dialog and of the
+  // help window ("setup_dialog.png", "help_window.png") in this folder.
+  std::string screenshotDialogs;
   // With the window: print the times to the window shown and to the modem's
   // link table read (bounded by screenshotAfter), then end.
   bool startupTimes = false;

@@ -12,12 +12,39 @@
 #include "app/qt_notifier.h"
 #include "app/session.h"
 #include "device/device_database.h"
+#include "views/setup/setup_dialog.h"
 
 namespace quorvel {
 
 namespace {
 long long MillisSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+}
+
+// A window's picture; false with a message when the file cannot be written.
+bool SavePicture(QWidget& window, const std::string& file) {
+  QApplication::processEvents();
+  if (window.grab().save(QString::fromStdString(file), "PNG")) return true;
+  std::fprintf(stderr, "quorvel: could not write the picture %s\n", file.c_str());
+  return false;
+}
+
+// The Setup dialog and the help window as they open over the main window.
+bool SaveDialogPictures(COrvoApp& app, Context& ctx, const std::string& folder) {
+  bool ok = true;
+  CMainFrame* frame = app.Frame();
+  {
+    ContextSetupHost host(ctx, [frame](bool connected) { frame->SetConnectionIndicator(connected); });
+    SetupDialogModel model(ctx.options, host);
+    CSetupDialog dialog(model, frame);
+    dialog.show();
+    ok &= SavePicture(dialog, folder + "/" + kSetupDialogPicture);
+    dialog.reject();
+  }
+  frame->ShowHelp();
+  ok &= SavePicture(*frame->HelpWindow(), folder + "/" + kHelpWindowPicture);
+  frame->HelpWindow()->close();
+  return ok;
 }
 }  // namespace
 
@@ -36,7 +63,8 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
   QApplication::setOrganizationName(QString::fromLatin1(kSettingsCompany));
   QApplication::setApplicationName(QString::fromLatin1(kSettingsProgram));
   QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
-  const bool unattended = !options.screenshotFile.empty() || options.startupTimes;
+  const bool unattended =
+      !options.screenshotFile.empty() || !options.screenshotDialogs.empty() || options.startupTimes;
   notifier.modalMessages = !unattended;
 
   // The document: the run object loads the five files as it starts.
@@ -59,6 +87,7 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
 
   bool shownReported = false;
   bool readReported = false;
+  bool pictureFailed = false;
   if (options.startupTimes) {
     QTimer::singleShot(0, [&] {
       std::printf("startup: window shown %lld ms\n", MillisSince(started));
@@ -80,12 +109,11 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
       }
       if (!read && !timedOut) return;
       if (!shownReported && options.startupTimes) return;
-      if (!options.screenshotFile.empty()) {
-        // Let the panes take in the last lines before the picture.
-        QApplication::processEvents();
-        if (!app.Frame()->grab().save(QString::fromStdString(options.screenshotFile), "PNG"))
-          std::fprintf(stderr, "quorvel: could not write %s\n", options.screenshotFile.c_str());
-      }
+      // Let the panes take in the last lines before the picture (SavePicture).
+      if (!options.screenshotFile.empty() && !SavePicture(*app.Frame(), options.screenshotFile))
+        pictureFailed = true;
+      if (!options.screenshotDialogs.empty() && !SaveDialogPictures(app, ctx, options.screenshotDialogs))
+        pictureFailed = true;
       if (timedOut && !read) std::fprintf(stderr, "quorvel: the modem's link table was not read in time\n");
       watch.stop();
       app.Frame()->close();
@@ -101,7 +129,8 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
 
   const int status = qapp.exec();
   app.Shutdown();
-  return status;
+  // A picture asked for and not written is a failed run, whatever else went well.
+  return pictureFailed && status == 0 ? 1 : status;
 }
 
 }  // namespace quorvel

@@ -10,6 +10,10 @@ namespace quorvel {
 class Session;
 class QtNotifier;
 
+// The files --screenshot-dialogs writes into its folder.
+inline constexpr char kSetupDialogPicture[] = "setup_dialog.png";
+inline constexpr char kHelpWindowPicture[] = "help_window.png";
+
 // Runs the window until it is closed. The session stands in for the document:
 // starting it loads the five files, stopping it saves them. `notifier` must be
 // the one the session was made with. Returns the exit status.

@@ -1,14 +1,47 @@
 #include "config/setup_dialog_model.h"
 
+#include <cmath>
 #include <cstdio>
 
+#include "automation/sun_times.h"
 #include "config/options.h"
 #include "platform/bytes.h"
 
 namespace quorvel {
 
+namespace {
+
+// Whether a coordinate text starts as a number does: blanks, a sign, then a
+// digit or a point and a digit. Such a text that does not read as a finite
+// float is a number too large to be one.
+bool BeginsWithNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  if (i < text.size() && text[i] == '.') ++i;
+  return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
+// The text as the field would store it (cut to 9 characters), when it reads as
+// a number outside -limit..limit; empty when it may be stored.
+std::string OutOfRange(const std::string& typed, double limit) {
+  char field[kCoordinateWidth];
+  CopyFixedText(field, typed);
+  const std::string_view text = FixedText(field);
+  if (!BeginsWithNumber(text)) return {};  // no number: the sun times say "bad ... format"
+  const std::optional<float> value = ParseCoordinate(text);
+  if (value && std::fabs(*value) <= limit) return {};
+  return std::string(text);
+}
+
+}  // namespace
+
 void SetupDialogModel::ShowConnection(bool connected) {
-  controls.connectButton = connected ? "Dis-Connect" : "Connect";
+  controls.connectButton = connected ? kDisconnectText : kConnectText;
+}
+
+void SetupDialogModel::ShowPortLabel(bool open) {
+  controls.portLabel = (open ? "Connected using Serial Port " : "Serial Port ") + std::to_string(options_.comPort);
 }
 
 void SetupDialogModel::ShowSunTimes() {
@@ -29,8 +62,7 @@ void SetupDialogModel::ShowSwitches() {
 void SetupDialogModel::Open() {
   const bool open = host_.PortIsOpen();
   ShowConnection(open);
-  controls.portLabel =
-      (open ? "Connected using Serial Port " : "Serial Port ") + std::to_string(options_.comPort);
+  ShowPortLabel(open);
   ShowSunTimes();
   controls.timeZoneLabel = TimeZoneLabel(options_);
   controls.latitude = std::string(FixedText(options_.latitude));
@@ -44,16 +76,30 @@ void SetupDialogModel::Open() {
 }
 
 void SetupDialogModel::PressConnect() {
-  if (host_.PortIsOpen()) {
-    host_.ClosePort();
+  if (controls.connectButton == kDisconnectText) {
+    // Also while the search is between ports: the user wants it to stop.
+    if (host_.PortIsOpen()) host_.ClosePort();
     options_.userDisconnect = 1;
-    host_.SetConnectionIndicator(false);
     ShowConnection(false);
   } else {
     // The port search opens the port again on its next attempt.
-    host_.SetConnectionIndicator(true);
     options_.userDisconnect = 0;
     ShowConnection(true);
+  }
+  // The lamp shows the port as it is, not as it is hoped to be: the search
+  // lights it once it has opened one.
+  const bool open = host_.PortIsOpen();
+  host_.SetConnectionIndicator(open);
+  ShowPortLabel(open);
+}
+
+void SetupDialogModel::RefreshConnection() {
+  const bool open = host_.PortIsOpen();
+  ShowPortLabel(open);
+  if (open) {
+    ShowConnection(true);
+  } else if (options_.userDisconnect != 0) {
+    ShowConnection(false);
   }
 }
 
@@ -65,13 +111,15 @@ void SetupDialogModel::SelectTimeZone(int row) {
   ShowSunTimes();
 }
 
-void SetupDialogModel::PressRefreshDisplay() {
+bool SetupDialogModel::PressRefreshDisplay() {
+  if (!CheckLocation()) return false;
   CopyFixedText(options_.latitude, controls.latitude);
   CopyFixedText(options_.longitude, controls.longitude);
   StoreTimeZone(options_, controls.timeZoneRow);
   controls.timeZoneLabel = TimeZoneLabel(options_);
   host_.RefreshSunTimes();
   ShowSunTimes();
+  return true;
 }
 
 void SetupDialogModel::ClickSwitch(uint8_t bit) {
@@ -85,12 +133,31 @@ void SetupDialogModel::ChooseForcePort(bool force) {
   controls.firstFoundPort = !force;
 }
 
-void SetupDialogModel::PressOk() {
+bool SetupDialogModel::CheckLocation() {
+  controls.error.clear();
+  controls.errorControl = 0;
+  char text[192];
+  if (const std::string bad = OutOfRange(controls.latitude, 90.0); !bad.empty()) {
+    std::snprintf(text, sizeof text, kLatitudeRefusedText, bad.c_str());
+    controls.errorControl = 1002;
+  } else if (const std::string badLon = OutOfRange(controls.longitude, 180.0); !badLon.empty()) {
+    std::snprintf(text, sizeof text, kLongitudeRefusedText, badLon.c_str());
+    controls.errorControl = 1004;
+  } else {
+    return true;
+  }
+  controls.error = text;
+  return false;
+}
+
+bool SetupDialogModel::PressOk() {
+  if (!CheckLocation()) return false;
   CopyFixedText(options_.latitude, controls.latitude);
   CopyFixedText(options_.longitude, controls.longitude);
   options_.forcePort = controls.forcePort ? 1 : 0;
   options_.forcedPortNumber = ParsePortNumber(controls.portNumber);
   StoreTimeZone(options_, controls.timeZoneRow);
+  return true;
 }
 
 uint32_t ParsePortNumber(const std::string& text) {

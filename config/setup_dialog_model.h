@@ -9,6 +9,17 @@
 
 namespace quorvel {
 
+// The texts of the connection button (1009).
+inline constexpr const char* kConnectText = "Connect";
+inline constexpr const char* kDisconnectText = "Dis-Connect";
+// A coordinate that reads as a number out of range is refused with these; the
+// quoted text is the one that would have been stored.
+inline constexpr const char* kLatitudeRefusedText =
+    "Latitude \"%s\" is refused: give degrees from -90 to 90, north positive (for example 44.96)";
+inline constexpr const char* kLongitudeRefusedText =
+    "Longitude \"%s\" is refused: give degrees from -180 to 180, east positive, west negative "
+    "(for example -93.10)";
+
 struct SunClock {
   int sunriseHour = 0;
   int sunriseMinute = 0;
@@ -46,6 +57,10 @@ struct SetupControls {
   bool linkWatchRepair = false;  // 1048
   bool timerEvents = false;   // 1013
   bool logicEvents = false;   // 1047
+  // Why the last Refresh Display or OK was refused, and the edit (1002 or
+  // 1004) it is about; empty and 0 when it was not.
+  std::string error;
+  int errorControl = 0;
 };
 
 class SetupDialogModel {
@@ -55,16 +70,25 @@ class SetupDialogModel {
   // Fills the controls from the options as the dialog opens.
   void Open();
 
-  // "Connect" / "Dis-Connect".
+  // "Connect" / "Dis-Connect": does what the button says.
   void PressConnect();
+  // The port label, and the button where the port decides it, from the port's
+  // state now: the search opens and closes the port while the dialog is open.
+  void RefreshConnection();
   // A new selection in the time-zone list.
   void SelectTimeZone(int row);
-  void PressRefreshDisplay();
+  // Stores the typed coordinates and the time zone and shows the new sun times;
+  // false, with nothing stored, when a coordinate is out of range.
+  bool PressRefreshDisplay();
   // One of the four run-time switches (a runFlags bit) was clicked; it takes effect at once.
   void ClickSwitch(uint8_t bit);
   void ChooseForcePort(bool force);
-  // OK closes the dialog and then takes the edits; the sun times are not recomputed.
-  void PressOk();
+  // Whether the typed coordinates may be stored: a number outside -90..90
+  // (latitude) or -180..180 (longitude) is refused, with `controls.error` saying why.
+  bool CheckLocation();
+  // OK closes the dialog and then takes the edits; the sun times are not
+  // recomputed. False, with nothing stored, when CheckLocation refuses.
+  bool PressOk();
   // Cancel drops typed texts; what was already done stays done.
   void PressCancel() {}
 
@@ -72,6 +96,7 @@ class SetupDialogModel {
 
  private:
   void ShowConnection(bool connected);
+  void ShowPortLabel(bool open);
   void ShowSunTimes();
   void ShowSwitches();
 

@@ -40,7 +40,6 @@ constexpr const char* kStatusReadingLinks = "Reading responder links...";
 constexpr const char* kStatusCategory = "Reading device catagory...";
 constexpr const char* kStatusVersion = "Reading Insteon Version...";
 constexpr const char* kStatusStatus = "Reading device status...";
-constexpr const char* kStatusIdle = "Idle";
 
 std::string Format(const char* format, ...) {
   char text[160];

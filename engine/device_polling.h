@@ -19,6 +19,9 @@ inline constexpr int kWaitAfterStatus = 20;
 inline constexpr int kWaitAfterLinkRead = 40;
 inline constexpr int kWaitAfterIdentity = 100;
 
+// The status bar's text when a polling step found nothing to send.
+inline constexpr const char* kStatusIdle = "Idle";
+
 struct PollState {
   int pollDivider = 0;
   int categoryPick = -1;

@@ -7,6 +7,7 @@
 #include "device/device_catalogue.h"
 #include "device/group_table.h"
 #include "engine/context.h"
+#include "engine/device_polling.h"
 #include "engine/link_operations.h"
 #include "engine/link_watch.h"
 
@@ -30,6 +31,28 @@ __attribute__((format(printf, 2, 3))) void Line(std::string& out, const char* fo
   va_end(args);
   out += line;
   out += '\n';
+}
+
+// The engine's status text on one line: its line breaks and tabs (the wait
+// window's layout) as single blanks.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+__attribute__((format(printf, 1, 2))) std::string Printed(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
 }
 
 }  // namespace
@@ -67,6 +90,7 @@ NetworkCensus TakeCensus(const Context& ctx) {
     c.engineI1 += engine == kEngineI1;
     c.engineI2 += engine == kEngineI2;
     c.engineI2cs += engine == kEngineI2cs;
+    c.identified += kind && engine != kEngineUnknown;
     c.linkTablesRead += read;
     c.linksStored += links;
     if (inUse && !wireless && !silent && (!kind || engine == kEngineUnknown || !read)) ++c.poweredOutstanding;
@@ -115,6 +139,32 @@ std::string RunSummary(const Context& ctx) {
   Line(out, "  given up       %u unanswered, %u held for wireless devices", t.giveUps,
        static_cast<unsigned>(ctx.queues.hold.heldCount));
   return out;
+}
+
+std::string ProgressText(const Context& ctx) {
+  if (ctx.options.userDisconnect != 0) return kProgressDisconnected;
+  if (!ctx.link.Answered()) {
+    if (!ctx.link.NoModemText().empty()) return ctx.link.NoModemText();
+    if (ctx.port.IsOpen())
+      return Printed(kProgressAsking, ctx.port.PortName(ctx.link.OpenPortNumber()).c_str());
+    return kProgressSearching;
+  }
+  const NetworkEngine& e = ctx.engine;
+  if (e.engineState < kEngineSteady) {
+    // The start-up sequence: configure the modem, read its table, merge.
+    if (e.plmTableReading) return Printed(kProgressReadingModem, ctx.db.count);
+    return e.engineState < 4 ? kProgressSettingUp : kProgressLoading;
+  }
+  const NetworkCensus c = TakeCensus(ctx);
+  std::string doing = OneLine(e.statusText);
+  // Between requests the polling says "Idle"; while devices are still to be
+  // learned it is only waiting for its next turn on the line.
+  const bool learning = c.poweredOutstanding > 0 ||
+                        ((ctx.options.runFlags & kRunDiscovery) != 0 && c.awaitingDiscovery > 0);
+  if (doing.empty() || (doing == kStatusIdle && learning)) doing = learning ? kProgressLearning : kStatusIdle;
+  const std::string counts =
+      c.devices == 0 ? kProgressNoDevices : Printed(kProgressCounts, c.identified, c.devices, c.linkTablesRead, c.linkTablesRead == 1 ? "" : "s");
+  return doing + " - " + counts;
 }
 
 }  // namespace quorvel

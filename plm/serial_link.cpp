@@ -16,7 +16,7 @@ constexpr int kCounterCeiling = 1000;
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
-  char text[160];
+  char text[512];
   std::snprintf(text, sizeof text, format, args...);
   return text;
 }
@@ -80,7 +80,21 @@ void SerialLink::OnDeviceGone(Context& ctx) {
 }
 
 void SerialLink::OnModemIdentity(Context& ctx) {
-  if (ctx.port.IsOpen()) answered_ = true;
+  if (!ctx.port.IsOpen()) return;
+  answered_ = true;
+  unansweredPorts_ = 0;
+  noModemText_.clear();
+}
+
+void SerialLink::NoteUnanswered(Context& ctx, int portNumber, int pinned) {
+  if (portNumber < 1 || portNumber > 16) return;  // port 0 names no port
+  unansweredPorts_ |= 1u << portNumber;
+  constexpr uint32_t kEveryPort = 0x1FFFEu;  // ports 1..16
+  const bool searchedAll =
+      pinned != 0 ? (unansweredPorts_ & (1u << pinned)) != 0 : unansweredPorts_ == kEveryPort;
+  if (!searchedAll || !noModemText_.empty()) return;
+  noModemText_ = pinned != 0 ? Format(kNoModemOnPortText, ctx.port.PortName(pinned).c_str()) : kNoModemText;
+  ctx.log.LogActivity(noModemText_);
 }
 
 void SerialLink::Disconnect(Context& ctx) {
@@ -88,7 +102,12 @@ void SerialLink::Disconnect(Context& ctx) {
   ctx.options.userDisconnect = 1;
 }
 
-void SerialLink::Connect(Context& ctx) { ctx.options.userDisconnect = 0; }
+void SerialLink::Connect(Context& ctx) {
+  ctx.options.userDisconnect = 0;
+  // A new search of the user's asking: the hint comes again if it fails too.
+  unansweredPorts_ = 0;
+  noModemText_.clear();
+}
 
 void SerialLink::Search(Context& ctx) {
   if (settle_ > 0 && --settle_ == 0 && ctx.port.IsOpen()) ctx.notifier.ConnectionChanged(true, openPort_);
@@ -108,6 +127,8 @@ void SerialLink::Search(Context& ctx) {
     // Port 0 names no port: its attempt fails and the search goes on with 1.
     searchPort = 0;
     ctx.log.ClearActivity();
+    // The hint stays the one line the cleared channel starts with.
+    if (!noModemText_.empty()) ctx.log.LogActivity(noModemText_);
   }
 
   if (!ctx.port.IsOpen() && ctx.options.userDisconnect == 0) {
@@ -127,6 +148,7 @@ void SerialLink::Search(Context& ctx) {
         ctx.engine.engineState = 0;
       } else {
         ctx.log.LogActivity(Format(kPortFailText, searchPort));
+        NoteUnanswered(ctx, searchPort, pinned);
         ++searchPort;
       }
     }
@@ -134,7 +156,11 @@ void SerialLink::Search(Context& ctx) {
 
   if (searchCounter < kCounterCeiling) ++searchCounter;
   if (searchCounter > kAnswerTicks) {
-    if (!answered_ && ctx.port.IsOpen()) ClosePort(ctx);
+    if (!answered_ && ctx.port.IsOpen()) {
+      const int silent = openPort_;
+      ClosePort(ctx);
+      NoteUnanswered(ctx, silent, pinned);
+    }
     if (answered_ && !identityLogged_) {
       searchPort = pinnedByDevice ? pinned : ctx.options.comPort;
       identityLogged_ = true;

@@ -3,6 +3,7 @@
 // closing, and bounded writes. The only path to the modem.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace quorvel {
 
@@ -15,6 +16,15 @@ inline constexpr const char* kSearchingText = "Searching for Power Line Modem #2
 inline constexpr const char* kModemIdentityText = "%02x.%02x.%02x   %s  FirmWare %x.%x";
 inline constexpr const char* kDeviceGoneText = "Serial Port On %d : Device gone, searching again";
 inline constexpr const char* kWriteTimeoutText = "Serial Port On %d : Write timed out, message dropped";
+// Said once the search has tried every port (or the one port it keeps to)
+// without an answer: what the user can check. The search goes on regardless.
+inline constexpr const char* kNoModemText =
+    "No modem answered on serial ports 1 to 16: check that the modem's adapter is plugged in, "
+    "name its device with --serial PATH (for example --serial /dev/ttyUSB0), "
+    "and that you may open it (a member of the dialout group)";
+inline constexpr const char* kNoModemOnPortText =
+    "No modem answered on %s: check that the modem's adapter is plugged in, "
+    "that --serial names its device, and that you may open it (a member of the dialout group)";
 
 class SerialLink {
  public:
@@ -44,6 +54,9 @@ class SerialLink {
   // Port number of the open port, or 0.
   int OpenPortNumber() const { return openPort_; }
   bool Settling() const { return settle_ > 0; }
+  // The no-modem hint once a whole search went unanswered, until a modem answers
+  // (or the user connects again); empty before.
+  const std::string& NoModemText() const { return noModemText_; }
 
   // One step of the search, run first in every tick.
   void Search(Context& ctx);
@@ -55,11 +68,16 @@ class SerialLink {
  private:
   bool OpenPort(Context& ctx, int portNumber);
   bool WriteBytes(Context& ctx, const uint8_t* bytes, size_t n);
+  // An attempt on `portNumber` ended without an answer (it failed to open, or
+  // its device stayed silent); once every port of the search has, say so.
+  void NoteUnanswered(Context& ctx, int portNumber, int pinned);
 
   bool identityLogged_ = false;
   bool answered_ = false;  // per connection: cleared by each open, set by the 0x60 ACK
   int openPort_ = 0;
   int settle_ = 0;
+  uint32_t unansweredPorts_ = 0;  // bit n: port n tried without an answer since the last one
+  std::string noModemText_;
 };
 
 // One step of the search for the modem, run first in every tick.

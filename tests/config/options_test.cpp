@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "config/config_files.h"
 #include "config/setup_dialog_model.h"
@@ -205,7 +206,8 @@ TEST(SetupDialog, ConnectAndDisconnect) {
   dialog.PressConnect();  // closed now: connect again
   EXPECT_EQ(host.closes, 1);
   EXPECT_EQ(o.userDisconnect, 0);
-  EXPECT_EQ(host.indicator, (std::vector<bool>{false, true}));
+  // The lamp stays dark until the search has a port open again.
+  EXPECT_EQ(host.indicator, (std::vector<bool>{false, false}));
   EXPECT_EQ(dialog.controls.connectButton, "Dis-Connect");
 
   dialog.PressCancel();
@@ -292,6 +294,93 @@ TEST(SetupDialog, OkTakesTheEditsWithoutNewSunTimes) {
     EXPECT_EQ(o.timeZone, c.row >= 0 ? c.row - 12 : -6);
     EXPECT_EQ(host.refreshes, 0) << "OK does not recompute the sun times";
   }
+}
+
+TEST(SetupDialog, TheConnectionShownFollowsThePort) {
+  OptionsRecord o = SetUpOptions();
+  FakeHost host;
+  host.portOpen = false;  // searching
+  SetupDialogModel dialog(o, host);
+  dialog.Open();
+  ASSERT_EQ(dialog.controls.connectButton, "Connect");
+  host.portOpen = true;  // the search opened port 3
+  dialog.RefreshConnection();
+  EXPECT_EQ(dialog.controls.portLabel, "Connected using Serial Port 3");
+  EXPECT_EQ(dialog.controls.connectButton, "Dis-Connect");
+
+  dialog.PressConnect();
+  EXPECT_EQ(dialog.controls.portLabel, "Serial Port 3") << "no longer connected once disconnected";
+  dialog.RefreshConnection();
+  EXPECT_EQ(dialog.controls.portLabel, "Serial Port 3");
+  EXPECT_EQ(dialog.controls.connectButton, "Connect");
+
+  // Connect, and Dis-Connect again before the search has found a port: the
+  // button does what it says and the search stops.
+  dialog.PressConnect();
+  EXPECT_EQ(o.userDisconnect, 0);
+  dialog.RefreshConnection();
+  EXPECT_EQ(dialog.controls.connectButton, "Dis-Connect") << "the search is on";
+  dialog.PressConnect();
+  EXPECT_EQ(o.userDisconnect, 1);
+  EXPECT_EQ(dialog.controls.connectButton, "Connect");
+  EXPECT_EQ(host.closes, 1);
+}
+
+TEST(SetupDialog, CoordinatesOutOfRangeAreRefusedAndNothingIsStored) {
+  struct Case {
+    const char* latitude;
+    const char* longitude;
+    const char* error;  // empty: taken
+  };
+  const Case cases[] = {
+      {"95:00", "-93:10", "Latitude \"95:00\" is refused: give degrees from -90 to 90, north positive (for example 44.96)"},
+      {"-90.5", "-93:10", "Latitude \"-90.5\" is refused: give degrees from -90 to 90, north positive (for example 44.96)"},
+      {"1e39", "-93:10", "Latitude \"1e39\" is refused: give degrees from -90 to 90, north positive (for example 44.96)"},
+      {"44:96", "180.5", "Longitude \"180.5\" is refused: give degrees from -180 to 180, east positive, west negative "
+                         "(for example -93.10)"},
+      {"44:96", " -1810000000", "Longitude \" -1810000\" is refused: give degrees from -180 to 180, east positive, "
+                                "west negative (for example -93.10)"},
+      {"90", "-180", ""},
+      {"-90:00", "180", ""},
+      {"north", "-93:10", ""},  // no number at all: kept, and the sun times say it is bad
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.latitude + std::string(" ") + c.longitude);
+    for (bool ok : {true, false}) {
+      OptionsRecord o = SetUpOptions();
+      FakeHost host;
+      SetupDialogModel dialog(o, host);
+      dialog.Open();
+      dialog.controls.latitude = c.latitude;
+      dialog.controls.longitude = c.longitude;
+      dialog.controls.timeZoneRow = 13;
+      dialog.controls.portNumber = "5";
+      dialog.ChooseForcePort(true);
+      const OptionsRecord before = o;
+      const bool taken = ok ? dialog.PressOk() : dialog.PressRefreshDisplay();
+      EXPECT_EQ(dialog.controls.error, c.error) << (ok ? "OK" : "Refresh Display");
+      EXPECT_EQ(taken, std::string(c.error).empty());
+      if (taken) {
+        EXPECT_EQ(FixedText(o.latitude), c.latitude);
+        EXPECT_EQ(o.timeZone, 1);
+      } else {
+        EXPECT_EQ(std::memcmp(&o, &before, sizeof o), 0) << "nothing stored";
+        EXPECT_EQ(host.refreshes, 0);
+        EXPECT_EQ(dialog.controls.sunLabel, "Sunrise 6:05, Sunset 19:30");
+      }
+    }
+  }
+  // Put right, the next press takes it and the message goes.
+  OptionsRecord o = SetUpOptions();
+  FakeHost host;
+  SetupDialogModel dialog(o, host);
+  dialog.Open();
+  dialog.controls.latitude = "95:00";
+  EXPECT_FALSE(dialog.PressOk());
+  dialog.controls.latitude = "45:00";
+  EXPECT_TRUE(dialog.PressOk());
+  EXPECT_TRUE(dialog.controls.error.empty());
+  EXPECT_EQ(FixedText(o.latitude), "45:00");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "engine/context.h"
 #include "engine/network_engine.h"
 #include "engine/run_summary.h"
+#include "plm/serial_link.h"
 #include "support/test_rig.h"
 
 namespace quorvel {
@@ -58,6 +59,7 @@ TEST_F(Census, CountsEachDeviceOnceWhateverItsRecords) {
   EXPECT_EQ(c.devices, 4);
   EXPECT_EQ(c.linkedToModem, 3);
   EXPECT_EQ(c.kindKnown, 3);
+  EXPECT_EQ(c.identified, 2) << "the motion sensor's engine is not known yet";
   EXPECT_EQ(c.firmwareKnown, 3);
   EXPECT_EQ(c.engineKnown, 2);
   EXPECT_EQ(c.engineI1, 1);
@@ -111,6 +113,69 @@ TEST_F(Census, NotSettledWhileAnythingIsLeftToLearnOrSend) {
     k.change(c);
     EXPECT_FALSE(NetworkSettled(c)) << k.what;
   }
+}
+
+TEST_F(Census, ProgressSaysWhatTheEngineDoesAndHowFarItIs) {
+  struct Case {
+    const char* what;
+    void (*change)(TestRig&);
+    std::string text;
+  };
+  const std::string counts = " - 2 of 4 devices identified, 2 link tables read";
+  const Case cases[] = {
+      {"the user disconnected", [](TestRig& r) { r->options.userDisconnect = 1; }, kProgressDisconnected},
+      {"no port open yet", [](TestRig&) {}, "Searching for the modem"},
+      {"a port open that has not answered", [](TestRig&) {},
+       "Searching for the modem: waiting for an answer on fake1"},
+      {"setting the modem up", [](TestRig& r) { r->engine.engineState = 2; }, "Setting up the modem"},
+      {"reading the modem's table",
+       [](TestRig& r) {
+         r->engine.engineState = 5;
+         r->engine.plmTableReading = true;
+       },
+       "Reading the modem's link table: 5 links"},
+      {"merging the stored details", [](TestRig& r) { r->engine.engineState = 7; },
+       "Loading the stored device data"},
+      {"polling", [](TestRig& r) { r->engine.statusText = "Reading device catagory..."; },
+       "Reading device catagory..." + counts},
+      {"a link job's wait-window text on one line",
+       [](TestRig& r) { r->engine.statusText = "Linking Inteon Device... \n1a.2b.3c, Group 1 \n\n\t Please wait..."; },
+       "Linking Inteon Device... 1a.2b.3c, Group 1 Please wait..." + counts},
+      {"idle with nothing left to learn", [](TestRig& r) { r->engine.statusText = "Idle"; }, "Idle" + counts},
+      {"idle between requests while a device is still unknown",
+       [](TestRig& r) {
+         r->engine.statusText = "Idle";
+         r->db.records[2].engineVersion = 0;
+       },
+       "Learning the house - 1 of 4 devices identified, 2 link tables read"},
+      {"one link table read",
+       [](TestRig& r) {
+         r->engine.statusText = "Reading responder links...";
+         r->db.records[2].timeLinksRead = 0;  // the i1 switch's read is undone
+       },
+       "Reading responder links... - 2 of 4 devices identified, 1 link table read"},
+  };
+  for (const Case& k : cases) {
+    TestRig fresh;
+    fresh.port.AllowPort(1);
+    fresh->db = rig->db;
+    fresh->options.runFlags = 0;
+    fresh->options.comPort = 1;
+    // The search opens port 1 on its sixth tick; the modem answers unless the case searches.
+    if (k.text != kProgressSearching)
+      for (int i = 0; i < 6; ++i) PortSearch(*fresh);
+    if (k.text.rfind(kProgressSearching, 0) != 0) fresh->link.OnModemIdentity(*fresh);
+    fresh->engine.engineState = kEngineSteady;  // the open set it back to 0
+    k.change(fresh);
+    EXPECT_EQ(ProgressText(*fresh), k.text) << k.what;
+  }
+}
+
+TEST(Progress, AfterAWholeSearchWithoutAModemItSaysWhatToCheck) {
+  TestRig rig;
+  rig->options.comPort = 1;
+  for (int i = 0; i < 6 + 11 * 15; ++i) PortSearch(*rig);
+  EXPECT_EQ(ProgressText(*rig), kNoModemText);
 }
 
 }  // namespace

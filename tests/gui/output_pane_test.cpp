@@ -7,13 +7,16 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <string>
 #include <vector>
 
+#include "app/main_frame.h"
 #include "device/device_catalogue.h"
+#include "gui_rig.h"
 #include "support/test_rig.h"
 #include "views/log_views/output_pane.h"
 #include "views/log_views/trace_list_view.h"
@@ -122,6 +125,44 @@ TEST(TraceListView, ClicksToggleRowsAndTheMenuCopiesThemInRowOrder) {
   std::vector<std::string> entries;
   for (QAction* a : s.view.ContextMenu()->actions()) entries.push_back(a->text().toStdString());
   EXPECT_EQ(entries, (std::vector<std::string>{"Select All", "Copy Selected", "UnSelect All"}));
+}
+
+TEST(TraceListView, CtrlCCopiesTheSelectedRowsAndCtrlASelectsThemAll) {
+  // A list of its own, as in a floating pane: the keys work without the main window.
+  ShownList s;
+  for (int i = 0; i < 4; ++i) s.list.AddEntry(TraceComment("row " + std::to_string(i)));
+  s.view.OnAdded(false);
+  s.list.SetSelected(2, true);
+  s.list.SetSelected(0, true);
+  QGuiApplication::clipboard()->setText(QStringLiteral("previous"));
+  QTest::keyClick(&s.view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "row 0\r\nrow 2\r\n");
+  QTest::keyClick(&s.view, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(s.list.SelectedRows(), (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(OutputPane, CtrlCInALogTabCopiesItsRowsInTheWindow) {
+  testing::GuiRig rig;
+  rig.Start(true);
+  CMainFrame& f = rig.Frame();
+  f.activateWindow();
+  QCoreApplication::processEvents();
+  if (QApplication::activeWindow() != &f) QApplication::setActiveWindow(&f);
+  for (const char* text : {"first line here", "second line here", "third line here"}) rig.ctx->log.LogActivity(text);
+  CTraceList* list = f.OutputPane()->TraceView(LogChannel::GeneralActivity);
+  list->Model().SetSelected(1, true);
+  list->Model().SetSelected(2, true);
+  list->setFocus(Qt::MouseFocusReason);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(list->hasFocus());
+  QGuiApplication::clipboard()->setText(QStringLiteral("previous"));
+  // The window's Edit > Copy has the same key: the list that has the keyboard copies, once.
+  QSignalSpy editCopy(f.Command(kCmdCopy), &QAction::triggered);
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  const std::string copied = QGuiApplication::clipboard()->text().toStdString();
+  EXPECT_EQ(copied, list->Model().Row(1).Text() + "\r\n" + list->Model().Row(2).Text() + "\r\n");
+  EXPECT_NE(copied.find("second line here"), std::string::npos);
+  EXPECT_EQ(editCopy.count(), 0);
 }
 
 TEST(TraceListView, FollowsTheEndOnlyWhileTheLastRowIsInView) {

@@ -230,7 +230,8 @@ TEST(SetupDialog, ConnectButtonDisconnectsAndConnectsAgain) {
   EXPECT_EQ(r.host.closes, 1) << "connecting leaves the opening to the port search";
   EXPECT_EQ(r.options.userDisconnect, 0);
   EXPECT_EQ(d.connectButton->text(), QStringLiteral("Dis-Connect"));
-  EXPECT_EQ(r.host.indicator, (std::vector<bool>{false, true}));
+  // The lamp stays dark until the search has a port open again.
+  EXPECT_EQ(r.host.indicator, (std::vector<bool>{false, false}));
 }
 
 TEST(SetupDialog, EachSwitchFlipsItsOwnBit) {
@@ -270,6 +271,75 @@ TEST(SetupDialog, ADamagedOptionsFileShowsAtMostNineCharactersAndNoRow) {
   EXPECT_EQ(r.options.latitude[9], '\0') << "what OK stores is terminated";
   EXPECT_EQ(r.options.timeZoneIndex, -1);
   EXPECT_EQ(r.options.timeZone, -6);
+}
+
+TEST(SetupDialog, EnterAfterConnectLeavesThePortOpen) {
+  DialogRig r;
+  r.host.open = false;
+  r.options.userDisconnect = 1;  // disconnected earlier
+  r.Open();
+  CSetupDialog& d = *r.dialog;
+  d.show();
+  QTest::mouseClick(d.connectButton, Qt::LeftButton);
+  ASSERT_EQ(d.connectButton->text(), QStringLiteral("Dis-Connect"));
+  EXPECT_EQ(r.options.userDisconnect, 0);
+  r.host.open = true;  // the search has opened the modem's port
+  d.RefreshConnection();
+  EXPECT_EQ(d.portLabel->text(), QStringLiteral("Connected using Serial Port 3"));
+  // Enter with the focus still on the button that was clicked.
+  QTest::keyClick(d.connectButton, Qt::Key_Return);
+  QTest::keyClick(d.connectButton, Qt::Key_Enter);
+  EXPECT_TRUE(r.host.open) << "Enter pressed Dis-Connect";
+  EXPECT_EQ(r.host.closes, 0);
+  EXPECT_EQ(r.options.userDisconnect, 0);
+  for (QPushButton* b : {d.connectButton, d.refreshButton}) {
+    EXPECT_FALSE(b->isDefault()) << b->text().toStdString();
+    EXPECT_FALSE(b->autoDefault()) << b->text().toStdString();
+  }
+  EXPECT_EQ(d.result(), QDialog::Accepted) << "Enter is the dialog's OK";
+}
+
+TEST(SetupDialog, TheLabelSaysNotConnectedOnceDisconnected) {
+  DialogRig r;
+  r.Open();
+  CSetupDialog& d = *r.dialog;
+  ASSERT_EQ(d.portLabel->text(), QStringLiteral("Connected using Serial Port 3"));
+  QTest::mouseClick(d.connectButton, Qt::LeftButton);
+  EXPECT_EQ(d.portLabel->text(), QStringLiteral("Serial Port 3"));
+  EXPECT_EQ(r.host.indicator, std::vector<bool>{false});
+  // The port closing behind the dialog's back shows too.
+  DialogRig other;
+  other.Open();
+  other.host.open = false;  // the adapter was pulled out
+  other.dialog->RefreshConnection();
+  EXPECT_EQ(other.dialog->portLabel->text(), QStringLiteral("Serial Port 3"));
+}
+
+TEST(SetupDialog, ALatitudeOutOfRangeIsRefusedWithItsReason) {
+  for (QPushButton* CSetupDialog::*button : {&CSetupDialog::okButton, &CSetupDialog::refreshButton}) {
+    DialogRig r;
+    r.Open();
+    CSetupDialog& d = *r.dialog;
+    d.show();
+    const OptionsRecord before = r.options;
+    d.latitudeEdit->setText(QStringLiteral("95:00"));
+    d.portNumberEdit->setText(QStringLiteral("7"));
+    QTest::mouseClick(d.*button, Qt::LeftButton);
+    EXPECT_TRUE(d.isVisible()) << "the dialog stays open";
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    EXPECT_TRUE(d.errorLabel->isVisible());
+    EXPECT_EQ(d.errorLabel->text().toStdString(),
+              "Latitude \"95:00\" is refused: give degrees from -90 to 90, north positive (for example 44.96)");
+    EXPECT_TRUE(d.latitudeEdit->hasFocus() || !d.isActiveWindow()) << "the edit to put right has the keyboard";
+    EXPECT_EQ(std::memcmp(&r.options, &before, sizeof before), 0) << "nothing stored";
+    EXPECT_EQ(r.host.refreshes, 0);
+    EXPECT_EQ(d.sunLabel->text(), QStringLiteral("Sunrise 6:05, Sunset 18:30"));
+
+    d.latitudeEdit->setText(QStringLiteral("45:00"));
+    QTest::mouseClick(d.*button, Qt::LeftButton);
+    EXPECT_FALSE(d.errorLabel->isVisible());
+    EXPECT_EQ(FixedText(r.options.latitude), "45:00");
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@
 #include "app/orvo_view.h"
 #include "app/qt_notifier.h"
 #include "engine/context.h"
+#include "engine/link_watch.h"
+#include "engine/network_engine.h"
+#include "engine/run_summary.h"
+#include "plm/serial_link.h"
 #include "gui_rig.h"
 #include "sim/house_file.h"
 #include "sim/sim_network.h"
@@ -35,6 +40,9 @@ struct SimWindowRig {
     notifier.modalMessages = false;
     ctx = std::make_unique<Context>(clock, *port, files, notifier);
     Silence(ctx->diagnostics);
+    // The engine and Link Watch in the tick, as the program wires them.
+    WireLinkWatch(*ctx);
+    WireEngine(*ctx);
     app = std::make_unique<COrvoApp>(*ctx, notifier);
     app->Start([this] { Tick(); }, false);
   }
@@ -89,6 +97,70 @@ TEST(WindowAgainstSimulator, OutputPaneShowsTheModemSearchAndItsIdentity) {
       << ::testing::PrintToString(lines);
   EXPECT_EQ(rig.app->Frame()->ConnectionImage(), kConnectedImage);
   EXPECT_FALSE(rig.Shown(LogChannel::InsteonTraffic).empty()) << "the modem's frames show in Insteon Traffic";
+}
+
+// The status bar's message pane, as the user reads it.
+std::string StatusLine(COrvoApp& app) {
+  QCoreApplication::processEvents();
+  return app.Frame()->StatusText()->text().toStdString();
+}
+
+TEST(WindowAgainstSimulator, TheStatusBarSaysHowFarLearningTheHouseHasCome) {
+  testing::ClearSettings();
+  SimWindowRig rig;
+  COrvoView& view = *rig.app->View();
+  view.TickNow();
+  EXPECT_EQ(StatusLine(*rig.app), kProgressSearching);
+  // On through the modem's table until a few devices are identified and read.
+  int ticks = 0;
+  bool sawModemTable = false;
+  for (; ticks < 20000; ++ticks) {
+    view.TickNow();
+    sawModemTable |= StatusLine(*rig.app).rfind("Reading the modem's link table: ", 0) == 0;
+    const NetworkCensus c = TakeCensus(*rig.ctx);
+    if (c.identified >= 3 && c.linkTablesRead >= 1) break;
+  }
+  ASSERT_LT(ticks, 20000) << "three devices were never identified";
+  EXPECT_TRUE(sawModemTable) << "the read of the modem's table showed";
+  const NetworkCensus c = TakeCensus(*rig.ctx);
+  ASSERT_GT(c.devices, c.identified) << "the house is still being learned";
+  const std::string line = StatusLine(*rig.app);
+  const std::string counts = " - " + std::to_string(c.identified) + " of " + std::to_string(c.devices) +
+                             " devices identified, " + std::to_string(c.linkTablesRead) + " link table" +
+                             (c.linkTablesRead == 1 ? "" : "s") + " read";
+  EXPECT_NE(line.find(counts), std::string::npos) << line;
+  EXPECT_EQ(line, ProgressText(*rig.ctx));
+  EXPECT_EQ(line.find("Idle"), std::string::npos) << "learning is not idling: " << line;
+}
+
+TEST(WindowAgainstSimulator, NoModemIsSaidOnceAfterAWholeSearch) {
+  testing::ClearSettings();
+  testing::GuiRig rig;  // a fake port on which nothing opens
+  rig.ctx->options.comPort = 1;
+  rig.app->Start(
+      [&] {
+        RunMainTick(*rig.ctx);
+        rig.clock.AdvanceMillis(kTickMillis);
+      },
+      false);
+  COrvoView& view = *rig.app->View();
+  const TraceList& activity = rig.Frame().OutputPane()->TraceView(LogChannel::GeneralActivity)->Model();
+  auto hints = [&] {
+    int n = 0;
+    for (int i = 0; i < activity.Count(); ++i) n += activity.Row(i).Text().find(kNoModemText) != std::string::npos;
+    return n;
+  };
+  // Ports 1..16 fail one after another, the first on the sixth tick, then every 11.
+  for (int i = 0; i < 6 + 11 * 15 - 1; ++i) view.TickNow();
+  EXPECT_EQ(hints(), 0);
+  EXPECT_EQ(StatusLine(*rig.app), kProgressSearching);
+  view.TickNow();
+  EXPECT_EQ(hints(), 1);
+  EXPECT_EQ(StatusLine(*rig.app), kNoModemText);
+  for (int i = 0; i < 600; ++i) view.TickNow();
+  EXPECT_EQ(hints(), 1) << "said once, not with every port";
+  EXPECT_EQ(StatusLine(*rig.app), kNoModemText);
+  EXPECT_GT(rig.port.OpenAttempts().size(), 40u) << "the search goes on";
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -352,6 +354,78 @@ TEST_F(Search, APinnedPortIsTheOnlyOneTried) {
   }
 }
 
+
+TEST_F(Search, SaysOnceWhatToCheckWhenAWholeSearchFindsNoModem) {
+  struct Case {
+    const char* what;
+    std::vector<int> openable;  // ports that open but stay silent
+    int pinned;
+    int ticksToLastAttempt;  // the tick the hint is due on
+    std::string hint;
+  };
+  const Case cases[] = {
+      {"every port fails to open", {}, 0, 6 + 11 * 15, kNoModemText},
+      // Port 16 opens and stays silent: the hint waits for its 20 ticks to pass.
+      {"the last port opens and stays silent", {16}, 0, 6 + 11 * 15 + 20, kNoModemText},
+      {"the one device named outright", {}, 1, 6,
+       "No modem answered on fake1: check that the modem's adapter is plugged in, that --serial names its "
+       "device, and that you may open it (a member of the dialout group)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ctx_.reset();
+    port_ = ScriptedPort();
+    ctx_ = std::make_unique<Context>(clock_, port_, files_, notifier_);
+    ctx().options.comPort = 1;
+    port_.pinned = c.pinned;
+    for (int p : c.openable) port_.AllowPort(p);
+    modemPort_ = 0;
+    auto hints = [&] {
+      const std::vector<std::string> lines = Activity();
+      return std::count(lines.begin(), lines.end(), c.hint);
+    };
+    Ticks(c.ticksToLastAttempt - 1);
+    EXPECT_EQ(hints(), 0) << "not before every port was tried";
+    EXPECT_TRUE(ctx().link.NoModemText().empty());
+    Tick();
+    EXPECT_EQ(hints(), 1);
+    EXPECT_EQ(Activity().back(), c.hint);
+    EXPECT_EQ(ctx().link.NoModemText(), c.hint);
+    const size_t attempts = port_.OpenAttempts().size();
+    Ticks(400);
+    EXPECT_GT(port_.OpenAttempts().size(), attempts) << "the search goes on";
+    EXPECT_EQ(hints(), 1) << "said once, and kept after the channel is cleared at a wrap";
+  }
+}
+
+TEST_F(Search, TheHintGoesWhenAModemAnswersAndNeedsAnotherWholeSearchToComeBack) {
+  ctx().options.comPort = 1;
+  modemPort_ = 0;
+  Ticks(6 + 11 * 15);
+  ASSERT_EQ(ctx().link.NoModemText(), kNoModemText);
+  modemPort_ = 3;  // the adapter is plugged in
+  port_.AllowPort(3);
+  Ticks(80);
+  ASSERT_EQ(Activity().back(), kIdentity);
+  EXPECT_TRUE(ctx().link.NoModemText().empty());
+
+  // Lost again, and silent this time: only ports tried since the answer count.
+  modemPort_ = 0;
+  port_.SetGone(true);
+  ctx().link.OnDeviceGone(ctx());
+  const size_t before = port_.OpenAttempts().size();
+  std::set<int> tried;
+  for (int i = 0; i < 400 && tried.size() < 16; ++i) {
+    EXPECT_TRUE(ctx().link.NoModemText().empty()) << "after " << tried.size() << " ports";
+    Tick();
+    const std::vector<int> attempts = port_.OpenAttempts();
+    for (size_t k = before; k < attempts.size(); ++k)
+      if (attempts[k] >= 1) tried.insert(attempts[k]);
+  }
+  ASSERT_EQ(tried.size(), 16u);
+  Ticks(21);  // the last one may be a port that opened and has its time to answer
+  EXPECT_EQ(ctx().link.NoModemText(), kNoModemText);
+}
 
 // Frames the receive side completes, as the handlers would get them.
 class FrameRecorder : public FrameHandler {

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -14,9 +15,19 @@
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 
+#include "log/text_contrast.h"
+
 namespace quorvel {
 
 QColor ToQColor(TraceColor color) { return QColor(color.red, color.green, color.blue); }
+
+TraceColor ToTraceColor(const QColor& color) {
+  return {static_cast<uint8_t>(color.red()), static_cast<uint8_t>(color.green()), static_cast<uint8_t>(color.blue())};
+}
+
+QColor CTraceList::ShownColor(TraceKind kind) const {
+  return ToQColor(ReadableOn(KindColor(kind), ToTraceColor(palette().color(QPalette::Base))));
+}
 
 CTraceList::CTraceList(TraceList& list, QWidget* parent) : QAbstractScrollArea(parent), list_(list) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -140,6 +151,10 @@ void CTraceList::paintEvent(QPaintEvent*) {
   const int dx = horizontalScrollBar()->value();
   const int ascent = QFontMetrics(font()).ascent();
   const bool focused = hasFocus();
+  // Each kind's colour made readable on this look's background, once per paint.
+  QColor kindColors[4];
+  for (TraceKind kind : {TraceKind::Comment, TraceKind::CommentOn, TraceKind::CommentOff, TraceKind::Data})
+    kindColors[static_cast<int>(kind)] = ShownColor(kind);
   for (int row = list_.TopRow(), y = 0; row < list_.Count() && y < area.height(); ++row, y += lh) {
     const QRect rect(0, y, area.width(), lh);
     QColor text;
@@ -147,7 +162,7 @@ void CTraceList::paintEvent(QPaintEvent*) {
       p.fillRect(rect, pal.color(focused ? QPalette::Highlight : QPalette::Button));
       text = pal.color(focused ? QPalette::HighlightedText : QPalette::ButtonText);
     } else {
-      text = ToQColor(list_.Row(row).TextColor());
+      text = kindColors[static_cast<int>(list_.Row(row).kind) & 3];
     }
     p.setPen(text);
     p.drawText(kTraceTextLeft - dx, y + ascent, QString::fromStdString(list_.Row(row).Text()));
@@ -203,6 +218,29 @@ void CTraceList::changeEvent(QEvent* event) {
     SyncScrollBars();
   }
   QAbstractScrollArea::changeEvent(event);
+}
+
+bool CTraceList::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
+      event->accept();
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(event);
+}
+
+void CTraceList::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    CopySelected();
+  } else if (event->matches(QKeySequence::SelectAll)) {
+    SelectAll();
+  } else {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  event->accept();
 }
 
 void CTraceList::SelectAll() {

@@ -22,6 +22,7 @@ inline constexpr char kCopySelectedText[] = "Copy Selected";
 inline constexpr char kUnSelectAllText[] = "UnSelect All";
 
 QColor ToQColor(TraceColor color);
+TraceColor ToTraceColor(const QColor& color);
 
 class CTraceList : public QAbstractScrollArea {
  public:
@@ -54,6 +55,10 @@ class CTraceList : public QAbstractScrollArea {
   void CopySelected();
   QMenu* ContextMenu() const { return menu_; }
 
+  // The colour an unselected row of this kind is drawn in: the kind's own
+  // colour where it reads on the list's background, a readable variant where not.
+  QColor ShownColor(TraceKind kind) const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -62,6 +67,10 @@ class CTraceList : public QAbstractScrollArea {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void changeEvent(QEvent* event) override;
+  // Ctrl+C copies the selected rows and Ctrl+A selects them all, here rather
+  // than through the window's Edit commands, so it works wherever the pane is.
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int RowWidth(int row) const;

@@ -16,6 +16,7 @@
 #include "automation/sun_times.h"
 #include "config/options.h"
 #include "engine/context.h"
+#include "log/text_contrast.h"
 
 namespace quorvel {
 
@@ -106,8 +107,20 @@ CSetupDialog::CSetupDialog(SetupDialogModel& model, QWidget* parent) : QDialog(p
   buttons->addWidget(okButton);
   buttons->addWidget(cancelButton);
 
+  // Connect, Dis-Connect and Refresh Display act on the modem and the options
+  // at once: Enter must never press one of them because it has the focus.
+  for (QPushButton* button : {connectButton, refreshButton}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+  errorLabel = new QLabel(this);
+  errorLabel->setObjectName(QStringLiteral("SetupError"));
+  errorLabel->setWordWrap(true);
+  errorLabel->hide();
+
   auto* top = new QVBoxLayout(this);
   top->addWidget(location);
+  top->addWidget(errorLabel);
   top->addWidget(connection);
   top->addWidget(switches);
   top->addLayout(buttons);
@@ -126,12 +139,16 @@ CSetupDialog::CSetupDialog(SetupDialogModel& model, QWidget* parent) : QDialog(p
     Gather();
     model_.PressRefreshDisplay();
     Show(false);
+    ShowError();
   });
   connect(timeZoneBox, &QComboBox::activated, this, [this](int row) {
     Gather();
     model_.SelectTimeZone(row);
     Show(false);
   });
+  connectionTimer_.setInterval(500);
+  connect(&connectionTimer_, &QTimer::timeout, this, &CSetupDialog::RefreshConnection);
+  connectionTimer_.start();
   connect(forcePortRadio, &QRadioButton::clicked, this, [this] { model_.ChooseForcePort(true); });
   connect(firstFoundRadio, &QRadioButton::clicked, this, [this] { model_.ChooseForcePort(false); });
   const std::pair<QCheckBox*, uint8_t> bits[] = {{discoveryBox, kRunDiscovery},
@@ -189,8 +206,37 @@ void CSetupDialog::Show(bool edits) {
   firstFoundRadio->setChecked(!c.forcePort);
 }
 
+void CSetupDialog::RefreshConnection() {
+  model_.RefreshConnection();
+  connectButton->setText(Q(model_.controls.connectButton));
+  portLabel->setText(Q(model_.controls.portLabel));
+}
+
+void CSetupDialog::ShowError() {
+  const SetupControls& c = model_.controls;
+  // The reason in a red that reads on this look's window colour.
+  const QColor window = palette().color(QPalette::Window);
+  const TraceColor red = ReadableOn({176, 0, 0}, {static_cast<uint8_t>(window.red()),
+                                                  static_cast<uint8_t>(window.green()),
+                                                  static_cast<uint8_t>(window.blue())});
+  QPalette pal = errorLabel->palette();
+  pal.setColor(QPalette::WindowText, QColor(red.red, red.green, red.blue));
+  errorLabel->setPalette(pal);
+  errorLabel->setText(Q(c.error));
+  errorLabel->setVisible(!c.error.empty());
+  QLineEdit* edit = c.errorControl == 1002 ? latitudeEdit : c.errorControl == 1004 ? longitudeEdit : nullptr;
+  if (edit != nullptr) {
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+  }
+}
+
 void CSetupDialog::accept() {
   Gather();
+  if (!model_.CheckLocation()) {
+    ShowError();
+    return;
+  }
   QDialog::accept();
   model_.PressOk();
 }

@@ -4,6 +4,7 @@
 // SetupDialogModel, which decides every effect on the options; the window only
 // hands it what the user typed and shows what it says.
 #include <QDialog>
+#include <QTimer>
 #include <functional>
 
 #include "config/setup_dialog_model.h"
@@ -43,9 +44,13 @@ class CSetupDialog : public QDialog {
   // Fills the controls from the options (the model's Open) as it is made.
   CSetupDialog(SetupDialogModel& model, QWidget* parent = nullptr);
 
-  // OK: closes, then the model takes the edits. Cancel: only closes.
+  // OK: closes, then the model takes the edits; a coordinate out of range keeps
+  // the dialog open with the reason shown. Cancel: only closes.
   void accept() override;
   void reject() override;
+  // The connection button and label from the port as it is now; a timer calls
+  // it while the dialog is open, as the search opens and closes ports.
+  void RefreshConnection();
 
   // The controls, for the program and its tests.
   QLineEdit* latitudeEdit = nullptr;        // 1002
@@ -65,14 +70,18 @@ class CSetupDialog : public QDialog {
   QCheckBox* logicEventsBox = nullptr;      // 1047
   QPushButton* okButton = nullptr;          // 1
   QPushButton* cancelButton = nullptr;      // 2
+  QLabel* errorLabel = nullptr;             // why Refresh Display or OK was refused
 
  private:
   // What the user typed and chose, into the model's controls.
   void Gather();
   // The model's controls into the widgets; the edits only when `edits`.
   void Show(bool edits);
+  // The model's refusal: shown, and the edit it is about given the focus.
+  void ShowError();
 
   SetupDialogModel& model_;
+  QTimer connectionTimer_;
 };
 
 }  // namespace quorvel
