@@ -55,6 +55,8 @@ class SerialLink {
  private:
   bool OpenPort(Context& ctx, int portNumber);
   bool WriteBytes(Context& ctx, const uint8_t* bytes, size_t n);
+  // Counts a message written whole, for the run summary.
+  static void CountWritten(Context& ctx, const uint8_t* bytes, size_t n);
 
   bool identityLogged_ = false;
   bool answered_ = false;  // per connection: cleared by each open, set by the 0x60 ACK
