@@ -137,12 +137,11 @@ int ComputeSunTimes(Context& ctx, int32_t timeZone) {
       SunMinutesFor(now.year, now.month + 1, now.day, static_cast<double>(*lat), static_cast<double>(*lon),
                     timeZone);
   if (!sun) return 0;
-  ctx.sun.sunriseMinutes = sun->sunrise;
-  ctx.sun.sunsetMinutes = sun->sunset;
-  if (now.daylightSaving) {
-    ctx.sun.sunriseMinutes += 60;
-    ctx.sun.sunsetMinutes += 60;
-  }
+  // The time zone is the standard one; the clock says how far daylight saving
+  // has moved it (an hour in most zones, half an hour on Lord Howe Island).
+  const int32_t shift = now.daylightShiftMinutes;
+  ctx.sun.sunriseMinutes = sun->sunrise + shift;
+  ctx.sun.sunsetMinutes = sun->sunset + shift;
   return 0;
 }
 

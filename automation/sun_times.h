@@ -31,7 +31,7 @@ struct SunTimes {
   bool repairPassReset = false;
 };
 
-// The sun times for one local date and place, before any daylight-saving hour.
+// The sun times for one local date and place, before any daylight-saving shift.
 struct SunMinutes {
   int32_t sunrise = 0;
   int32_t sunset = 0;

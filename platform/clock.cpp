@@ -61,6 +61,35 @@ int64_t SystemClock::NowMillis() const {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+namespace {
+
+// The zone's offset from UTC at t in seconds, or false when t cannot be converted.
+bool UtcOffsetAt(Time t, long& offset) {
+  const std::time_t tt = static_cast<std::time_t>(t);
+  std::tm tm{};
+  if (localtime_r(&tt, &tm) == nullptr) return false;
+  offset = tm.tm_gmtoff;
+  return true;
+}
+
+// How far the clock is ahead of the zone's standard time at t. Standard time
+// is the smaller of the offsets in mid-January and mid-July: that holds in
+// both hemispheres, and for zones whose data calls their winter time the
+// saving one. Zones without daylight saving give 0.
+int DaylightShiftMinutes(Time t, const std::tm& local) {
+  constexpr Time kDay = 86400;
+  const Time midJanuary = t - Time{local.tm_yday} * kDay + 14 * kDay;
+  const Time midJuly = midJanuary + 181 * kDay;
+  long january = 0, july = 0;
+  if (!UtcOffsetAt(midJanuary, january) || !UtcOffsetAt(midJuly, july)) return 0;
+  const long standard = january < july ? january : july;
+  const long shift = local.tm_gmtoff - standard;
+  // Only a shift the size daylight saving has anywhere (up to two hours) counts.
+  return shift > 0 && shift <= 2 * 3600 ? static_cast<int>(shift / 60) : 0;
+}
+
+}  // namespace
+
 LocalTime SystemClock::Local(Time t) const {
   LocalTime lt;
   const std::time_t tt = static_cast<std::time_t>(t);
@@ -76,13 +105,15 @@ LocalTime SystemClock::Local(Time t) const {
   lt.weekday = tm.tm_wday;
   lt.yearDay = tm.tm_yday;
   lt.daylightSaving = tm.tm_isdst > 0;
+  lt.daylightShiftMinutes = DaylightShiftMinutes(t, tm);
   return lt;
 }
 
 LocalTime TestClock::Local(Time t) const {
   const bool dst = t >= dstStart_ && t < dstEnd_;
-  LocalTime lt = BreakDown(t, utcOffset_ + (dst ? 3600 : 0));
+  LocalTime lt = BreakDown(t, utcOffset_ + (dst ? dstShiftMinutes_ * 60 : 0));
   lt.daylightSaving = dst && lt.valid;
+  lt.daylightShiftMinutes = lt.daylightSaving ? dstShiftMinutes_ : 0;
   return lt;
 }
 

@@ -19,6 +19,9 @@ struct LocalTime {
   int weekday = 0;     // 0 = Sunday
   int yearDay = 0;     // 0..365
   bool daylightSaving = false;
+  // How far daylight saving has moved the clock ahead of the zone's standard
+  // time: 60 in most zones, 30 on Lord Howe Island, 0 outside it.
+  int daylightShiftMinutes = 0;
 };
 
 class Clock {
@@ -39,7 +42,8 @@ class SystemClock final : public Clock {
 };
 
 // A clock that moves only when a test moves it. Local time is UTC plus a fixed
-// offset, plus one hour inside an optional daylight-saving period.
+// offset, plus the daylight-saving shift (an hour unless set) inside an
+// optional daylight-saving period.
 class TestClock final : public Clock {
  public:
   explicit TestClock(Time start = 1300000000) : millis_(start * 1000) {}
@@ -53,10 +57,11 @@ class TestClock final : public Clock {
   void Advance(Time seconds) { millis_ += seconds * 1000; }
 
   void SetUtcOffset(int seconds) { utcOffset_ = seconds; }
-  // Local times in [start, end) are an hour ahead and flagged as daylight saving.
-  void SetDaylightSaving(Time start, Time end) {
+  // Local times in [start, end) are shiftMinutes ahead and flagged as daylight saving.
+  void SetDaylightSaving(Time start, Time end, int shiftMinutes = 60) {
     dstStart_ = start;
     dstEnd_ = end;
+    dstShiftMinutes_ = shiftMinutes;
   }
 
  private:
@@ -64,6 +69,7 @@ class TestClock final : public Clock {
   int utcOffset_ = 0;
   Time dstStart_ = 0;
   Time dstEnd_ = 0;
+  int dstShiftMinutes_ = 60;
 };
 
 // Broken-down UTC time of t shifted by offsetSeconds; shared by the clocks.

@@ -98,11 +98,17 @@ void RequestSettings(Context& ctx, const InsteonId& id, uint8_t what) {
 
 void EngineVersionReply(Context& ctx, const InsteonId& from, uint8_t version) {
   const Time now = ctx.clock.Now();
+  // The settings land in the device's first record whichever record asks, so
+  // a keypad with records in several groups is asked once, not once for each.
+  bool settingsAsked = false;
   ForEachRecordOf(ctx.db, from, [&](int, DeviceRecord& r) {
     r.timeLastContact = now;
     r.noResponse = 0;
     if (version <= 2) r.engineVersion = static_cast<uint8_t>(version + 1);
-    if ((r.category == 0x10 && r.subcategory == 0x01) || (r.InUse() && IsKeypadLinc(r))) RequestSettings(ctx, from, 1);
+    if (!settingsAsked && ((r.category == 0x10 && r.subcategory == 0x01) || (r.InUse() && IsKeypadLinc(r)))) {
+      RequestSettings(ctx, from, 1);
+      settingsAsked = true;
+    }
     DeviceChanged(ctx, r);
     RequestIdentityIfUnknown(ctx, r);
   });
@@ -362,6 +368,17 @@ void RepairGroupLink(Context& ctx, uint8_t group) {
   }
 }
 
+// The device's settings arrived: they answer its settings requests (D2 0)
+// that went out, even when their acknowledgement was lost on the way.
+void CompleteSettingsRequests(Context& ctx, const InsteonId& from) {
+  RingSlots& ring = ctx.queues.replyRing;
+  for (uint8_t i = ring.head; i != ring.tail; i = RingSlots::Next(i)) {
+    RingEntry& e = ring.slots[i];
+    const bool request = (e.flags & kFlagExtendedBit) != 0 && e.cmd1 == 0x2E && e.data[1] == 0x00;
+    if (request && e.tries > 0 && e.status != kEntryDone && e.id == from) e.status = kEntryDone;
+  }
+}
+
 void ReleaseHeldFor(Context& ctx, const InsteonId& from) {
   SendQueues& q = ctx.queues;
   bool changed = false;
@@ -610,18 +627,21 @@ void IncomingState::OnExtended(Context& ctx, const uint8_t* f, size_t n) {
   if (cmd1 == 0x2F) {
     if (cmd2 == 0x00) OnExtendedLinkRecord(ctx, f, n);
     if (cmd2 == 0x00) OnLinkJobExtendedReply(ctx, f, n);
-    // The record stream answers the read request and whatever else waits for
-    // this device, sent or not. It carries no status, so a waiting status
-    // request learns no level from it.
+    // The record stream answers the read request and whatever else went out
+    // to this device. A message still waiting to go out (a write queued once the
+    // read was acknowledged, the user's ON) is answered by nothing yet: marking
+    // it done would drop it unsent. The stream carries no status, so a waiting
+    // status request learns no level from it.
     RingSlots& ring = ctx.queues.replyRing;
     for (uint8_t i = ring.head; i != ring.tail; i = RingSlots::Next(i)) {
       RingEntry& e = ring.slots[i];
-      if (e.id == from) e.status = kEntryDone;
+      if (e.id == from && e.tries > 0) e.status = kEntryDone;
     }
     RememberReply(flags, cmd1, cmd2);
   }
 
   if (cmd1 == 0x2E) {
+    CompleteSettingsRequests(ctx, from);
     const int slot = db.FindDevice(from);
     if (slot >= 0) {
       DeviceRecord& r = db[slot];

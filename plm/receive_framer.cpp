@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/context.h"
+#include "plm/incoming_messages.h"
 
 namespace quorvel {
 
@@ -193,6 +194,13 @@ bool ReceiveFramer::RepeatFilter(Context& ctx) {
   std::memcpy(lastStandard_, rcvbuf + 2, sizeof lastStandard_);
   repeatFlag = 0;
   return false;
+}
+
+void ReceiveFramer::ExpectAnswerFrom(const InsteonId& id) {
+  const uint8_t type = lastStandard_[6] & 0xE0;
+  const bool directAnswer = type == kTypeAck || type == kTypeNak;
+  // Broadcasts and clean-ups keep their memory: their copies are still repeats.
+  if (directAnswer && InsteonId::FromBytes(lastStandard_) == id) std::memset(lastStandard_, 0, sizeof lastStandard_);
 }
 
 void ReceiveFramer::LogDecodedLine(Context& ctx, uint8_t length) {

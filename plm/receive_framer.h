@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/insteon_id.h"
 #include "platform/clock.h"
 #include "plm/frame_handler.h"
 #include "plm/traffic_text.h"
@@ -48,6 +49,11 @@ class ReceiveFramer {
   // 1 while the standard message examined last was a repeat; 1 at start as well,
   // so nothing gets a decoded line before the first standard message.
   uint8_t RepeatFlag() const { return repeatFlag; }
+  // A message was just sent to `id`. Its acknowledgement may be byte for byte
+  // the one the device gave the message before (a write after a read, the same
+  // command twice), yet it answers the new message: it must not be taken for
+  // the network's repeat of the old one.
+  void ExpectAnswerFrom(const InsteonId& id);
 
   FrameHandler* handler = nullptr;
   // Memory of the decoded lines; the send side names its commands with it too.

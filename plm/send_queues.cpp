@@ -129,8 +129,6 @@ void HoldForWireless(Context& ctx, const DeviceRecord& r, const RingEntry& messa
 // --- Serving ---------------------------------------------------------------------
 
 void WriteEntry(Context& ctx, const RingEntry& e) {
-  ++ctx.queues.counts.insteonSent;
-  if (e.tries > 0) ++ctx.queues.counts.retries;
   uint8_t msg[8 + kExtendedDataBytes];
   size_t n = 0;
   msg[n++] = 0x02;
@@ -146,7 +144,10 @@ void WriteEntry(Context& ctx, const RingEntry& e) {
     std::memcpy(msg + n, e.data, kExtendedDataBytes);
     n += kExtendedDataBytes;
   }
-  ctx.link.WriteMessage(ctx, msg, n);
+  if (ctx.link.WriteMessage(ctx, msg, n)) {
+    if (e.tries > 0) ++ctx.queues.counts.retries;
+    ctx.framer.ExpectAnswerFrom(e.id);
+  }
   const TrafficLine name = ctx.framer.traffic.CommandText(e.cmd1, e.cmd2);
   if (!name.empty())
     ctx.log.LogActivityFormatted("Sent %02x.%02x.%02x  %s", e.id.b[0], e.id.b[1], e.id.b[2], name.c_str());
@@ -272,7 +273,6 @@ void StepModemQueue(Context& ctx) {
   const size_t n = std::min<size_t>(c.length, kModemCommandMax);
   std::memcpy(msg + 1, c.bytes, n);
   ctx.link.WriteMessage(ctx, msg, n + 1);
-  ++ctx.queues.counts.modemCommandsSent;
   ++c.tries;
   c.status = 0;
   c.wait = 0;

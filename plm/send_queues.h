@@ -152,11 +152,13 @@ struct PlmCommandQueue {
   void Clear();
 };
 
-// What went over the line, for the run summary.
+// What went over the line, for the run summary. The link counts every message
+// it wrote whole, whoever wrote it (the queues, the search, a repair's Start
+// ALL-Linking); a message the port refused is not counted.
 struct TrafficCounts {
-  uint32_t insteonSent = 0;  // Insteon messages written, retries included
+  uint32_t insteonSent = 0;  // Insteon messages (0x62) written, retries included
   uint32_t retries = 0;      // sends of a message after its first
-  uint32_t modemCommandsSent = 0;
+  uint32_t modemCommandsSent = 0;  // every other modem command written
   uint32_t giveUps = 0;  // messages and modem commands dropped unanswered after their tries
 };
 

@@ -63,12 +63,22 @@ bool SerialLink::WriteBytes(Context& ctx, const uint8_t* bytes, size_t n) {
         return false;
     }
   }
+  CountWritten(ctx, bytes, n);
   return true;
 }
 
 bool SerialLink::WriteMessage(Context& ctx, const uint8_t* bytes, size_t n) {
   if (!ctx.port.IsOpen() || settle_ > 0) return false;
   return WriteBytes(ctx, bytes, n);
+}
+
+void SerialLink::CountWritten(Context& ctx, const uint8_t* bytes, size_t n) {
+  if (n < 2 || bytes[0] != 0x02) return;
+  TrafficCounts& counts = ctx.queues.counts;
+  if (bytes[1] == 0x62)
+    ++counts.insteonSent;
+  else
+    ++counts.modemCommandsSent;
 }
 
 void SerialLink::OnDeviceGone(Context& ctx) {

@@ -71,6 +71,8 @@ class SerialLink {
   // An attempt on `portNumber` ended without an answer (it failed to open, or
   // its device stayed silent); once every port of the search has, say so.
   void NoteUnanswered(Context& ctx, int portNumber, int pinned);
+  // Counts a message written whole, for the run summary.
+  static void CountWritten(Context& ctx, const uint8_t* bytes, size_t n);
 
   bool identityLogged_ = false;
   bool answered_ = false;  // per connection: cleared by each open, set by the 0x60 ACK

@@ -134,6 +134,10 @@ void SimNetwork::HostWrite(uint8_t byte) {
   }
   if (cmdLength_ < need) return;
   cmdLength_ = 0;
+  if (cmd_[1] == 0x62)
+    ++received_.insteonMessages;
+  else
+    ++received_.modemCommands;
   if (trace) trace("from host" + Hex(std::vector<uint8_t>(cmd_, cmd_ + need)));
   if (house_.faults.busyNak > 0 && random_.Chance(house_.faults.busyNak)) {
     ToHost(now_ + kEchoMillis, {kNak});

@@ -25,6 +25,12 @@ struct Faults {
   uint64_t seed = 1;
 };
 
+// Host commands the modem took in whole, those it refused as busy included.
+struct HostCommandCounts {
+  uint32_t insteonMessages = 0;  // Send INSTEON Message (0x62)
+  uint32_t modemCommands = 0;    // every other command
+};
+
 // A whole house: the modem, its devices and the faults of the line.
 struct House {
   SimModem modem;
@@ -61,6 +67,7 @@ class SimNetwork {
   const Faults& CurrentFaults() const { return house_.faults; }
 
   SimModem& Modem() { return house_.modem; }
+  const HostCommandCounts& Received() const { return received_; }
   std::vector<SimDevice>& Devices() { return house_.devices; }
   SimDevice* Device(const InsteonId& id);
 
@@ -107,6 +114,7 @@ class SimNetwork {
   int64_t lastCommandByte_ = 0;
   int64_t airBusyUntil_ = 0;
   InsteonId lastSender_{};
+  HostCommandCounts received_;
 };
 
 }  // namespace quorvel::sim

@@ -19,14 +19,15 @@ using testing::AtLocal;
 using testing::TestRig;
 
 // Puts the rig's clock at local noon of the given date, in a zone `timeZone`
-// hours from Greenwich, optionally inside daylight saving.
-void SetLocalNoon(TestRig& rig, int y, int m, int d, int timeZone, bool dst) {
+// hours from Greenwich, inside daylight saving that moves the clock
+// `dstMinutes` ahead when that is not 0.
+void SetLocalNoon(TestRig& rig, int y, int m, int d, int timeZone, int dstMinutes) {
   const int offset = timeZone * 3600;
   rig.clock.SetUtcOffset(offset);
-  const Time t = AtLocal(y, m, d, 12, 0, 0, offset + (dst ? 3600 : 0));
+  const Time t = AtLocal(y, m, d, 12, 0, 0, offset + dstMinutes * 60);
   rig.clock.Set(t);
-  if (dst)
-    rig.clock.SetDaylightSaving(t - 30 * 86400, t + 30 * 86400);
+  if (dstMinutes != 0)
+    rig.clock.SetDaylightSaving(t - 30 * 86400, t + 30 * 86400, dstMinutes);
   else
     rig.clock.SetDaylightSaving(0, 0);
 }
@@ -43,7 +44,7 @@ struct SunCase {
   const char* lat;
   const char* lon;
   int timeZone;
-  bool dst;
+  int dstMinutes;  // how far daylight saving moves the clock; 0: not in force
   int32_t sunrise;
   int32_t sunset;
 };
@@ -52,29 +53,33 @@ struct SunCase {
 // constants (five-digit pi, float coordinates, truncation toward zero).
 const SunCase kSunCases[] = {
     // The default place: the colon ends each number, so 44.0 and -93.0 are used.
-    {"defaults_summer", 2024, 6, 21, "44:96", "-93:10", -6, true, 330, 1257},
-    {"defaults_winter", 2024, 1, 15, "44:96", "-93:10", -6, false, 465, 1017},
-    {"decimal_point_is_read", 2024, 6, 21, "44.96", "-93.10", -6, true, 327, 1261},
-    {"exponent_and_blanks", 2024, 6, 21, "  4.4e1", "-9.3E1xx", -6, true, 330, 1257},
-    {"southern_summer", 2024, 12, 21, "-33.87", "151.21", 10, true, 343, 1203},
+    {"defaults_summer", 2024, 6, 21, "44:96", "-93:10", -6, 60, 330, 1257},
+    {"defaults_winter", 2024, 1, 15, "44:96", "-93:10", -6, 0, 465, 1017},
+    {"decimal_point_is_read", 2024, 6, 21, "44.96", "-93.10", -6, 60, 327, 1261},
+    {"exponent_and_blanks", 2024, 6, 21, "  4.4e1", "-9.3E1xx", -6, 60, 330, 1257},
+    {"southern_summer", 2024, 12, 21, "-33.87", "151.21", 10, 60, 343, 1203},
     // The sun never sets: rise lands before midnight (kept negative), set just
     // before the next midnight; with daylight saving set passes 1440.
-    {"polar_day", 2024, 6, 21, "69.65", "18.96", 1, false, -13, 1426},
-    {"polar_day_dst", 2024, 6, 21, "69.65", "18.96", 1, true, 47, 1486},
+    {"polar_day", 2024, 6, 21, "69.65", "18.96", 1, 0, -13, 1426},
+    {"polar_day_dst", 2024, 6, 21, "69.65", "18.96", 1, 60, 47, 1486},
     // The sun never rises: rise and set meet at solar noon.
-    {"polar_night", 2024, 12, 21, "69.65", "18.96", 1, false, 702, 702},
+    {"polar_night", 2024, 12, 21, "69.65", "18.96", 1, 0, 702, 702},
     // A zone twelve hours off its longitude: rise before midnight, kept negative.
-    {"negative_rise", 2024, 3, 20, "0", "0", -12, false, -352, 367},
+    {"negative_rise", 2024, 3, 20, "0", "0", -12, 0, -352, 367},
     // West of its zone: set after 24 h wraps to the early morning.
-    {"set_wraps_past_24", 2024, 6, 21, "60", "-60", 0, false, 396, 87},
+    {"set_wraps_past_24", 2024, 6, 21, "60", "-60", 0, 0, 396, 87},
     // Daylight saving pushes a 23:07 sunset past midnight: 1447 matches no minute.
-    {"dst_sunset_past_midnight", 2024, 6, 21, "60", "-25", 0, true, 316, 1447},
-    {"no_dst_then_dst", 2024, 3, 10, "44:96", "-93:10", -6, false, 393, 1090},
-    {"first_dst_day", 2024, 3, 11, "44:96", "-93:10", -6, true, 451, 1151},
+    {"dst_sunset_past_midnight", 2024, 6, 21, "60", "-25", 0, 60, 316, 1447},
+    {"no_dst_then_dst", 2024, 3, 10, "44:96", "-93:10", -6, 0, 393, 1090},
+    {"first_dst_day", 2024, 3, 11, "44:96", "-93:10", -6, 60, 451, 1151},
     // Days on which the five-digit pi decides the minute (a full-precision pi
     // gives 464 and 1082).
-    {"five_digit_pi_rise", 2024, 1, 17, "44:96", "-93:10", -6, false, 463, 1019},
-    {"five_digit_pi_set", 2024, 3, 4, "44:96", "-93:10", -6, false, 404, 1083},
+    {"five_digit_pi_rise", 2024, 1, 17, "44:96", "-93:10", -6, 0, 463, 1019},
+    {"five_digit_pi_set", 2024, 3, 4, "44:96", "-93:10", -6, 0, 404, 1083},
+    // Lord Howe Island moves its clock half an hour in summer: the sun times
+    // move by that half hour, not by an hour.
+    {"lord_howe_half_hour_dst", 2024, 12, 21, "-31.55", "159.08", 10, 30, 287, 1136},
+    {"lord_howe_winter", 2024, 6, 21, "-31.55", "159.08", 10, 0, 384, 986},
 };
 
 void PrintTo(const SunCase& c, std::ostream* os) { *os << c.name; }
@@ -84,7 +89,7 @@ class SunTimesTable : public ::testing::TestWithParam<SunCase> {};
 TEST_P(SunTimesTable, MinutesFromOptionsAndClock) {
   const SunCase& c = GetParam();
   TestRig rig;
-  SetLocalNoon(rig, c.y, c.m, c.d, c.timeZone, c.dst);
+  SetLocalNoon(rig, c.y, c.m, c.d, c.timeZone, c.dstMinutes);
   SetPlace(rig, c.lat, c.lon, c.timeZone);
   RefreshSunTimes(*rig);
   const SunTimes& s = rig->sun;
@@ -104,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SunTimesTable, ::testing::ValuesIn(kSunCases),
 
 TEST(SunTimes, NegativeRiseSplitsTowardZero) {
   TestRig rig;
-  SetLocalNoon(rig, 2024, 3, 20, -12, false);
+  SetLocalNoon(rig, 2024, 3, 20, -12, 0);
   SetPlace(rig, "0", "0", -12);
   RefreshSunTimes(*rig);
   EXPECT_EQ(rig->sun.sunriseHour, -5);
@@ -138,7 +143,7 @@ TEST(SunTimes, CloseToPublishedTables) {
   for (const AlmanacCase& c : kAlmanac) {
     SCOPED_TRACE(std::string(c.city) + " " + std::to_string(c.m) + "/" + std::to_string(c.d));
     TestRig rig;
-    SetLocalNoon(rig, c.y, c.m, c.d, c.timeZone, c.dst);
+    SetLocalNoon(rig, c.y, c.m, c.d, c.timeZone, c.dst ? 60 : 0);
     SetPlace(rig, c.lat, c.lon, c.timeZone);
     RefreshSunTimes(*rig);
     EXPECT_LE(std::abs(rig->sun.sunriseMinutes - (c.riseHour * 60 + c.riseMinute)), 3);
@@ -174,17 +179,17 @@ TEST(SunTimes, UnterminatedCoordinateFieldReadsOnlyItsWidth) {
   // terminator, the longitude right behind it. Only nine characters are the
   // latitude: "000000004" is 4, where reading on would give 44.
   TestRig damaged;
-  SetLocalNoon(damaged, 2024, 6, 21, -6, true);
+  SetLocalNoon(damaged, 2024, 6, 21, -6, 60);
   SetPlace(damaged, "", "-93:10", -6);
   std::memcpy(damaged->options.latitude, "0000000044", sizeof damaged->options.latitude);
   RefreshSunTimes(*damaged);
 
   TestRig four;
-  SetLocalNoon(four, 2024, 6, 21, -6, true);
+  SetLocalNoon(four, 2024, 6, 21, -6, 60);
   SetPlace(four, "4", "-93:10", -6);
   RefreshSunTimes(*four);
   TestRig fortyFour;
-  SetLocalNoon(fortyFour, 2024, 6, 21, -6, true);
+  SetLocalNoon(fortyFour, 2024, 6, 21, -6, 60);
   SetPlace(fortyFour, "44", "-93:10", -6);
   RefreshSunTimes(*fortyFour);
 
@@ -208,13 +213,13 @@ TEST(SunTimes, BadCoordinateKeepsPreviousTimesAndSaysSoOncePerRefresh) {
   for (const BadFormatCase& c : cases) {
     SCOPED_TRACE(std::string(c.lat) + " / " + c.lon);
     TestRig rig;
-    SetLocalNoon(rig, 2024, 6, 21, -6, true);
+    SetLocalNoon(rig, 2024, 6, 21, -6, 60);
     SetPlace(rig, "44:96", "-93:10", -6);
     RefreshSunTimes(*rig);
     ASSERT_EQ(rig->sun.sunriseMinutes, 330);
 
     // A day later with a broken text: yesterday's times stay.
-    SetLocalNoon(rig, 2024, 12, 21, -6, false);
+    SetLocalNoon(rig, 2024, 12, 21, -6, 0);
     SetPlace(rig, c.lat, c.lon, -6);
     RefreshSunTimes(*rig);
     EXPECT_EQ(rig->sun.sunriseMinutes, 330);
@@ -259,7 +264,7 @@ TEST(SunTimes, FarOutTimeZoneOrLongitudeDoesNotOverflow) {
   const Case cases[] = {{"0", INT32_MAX}, {"0", INT32_MIN}, {"1e30", 0}, {"-1e30", 0}};
   for (const Case& c : cases) {
     TestRig rig;
-    SetLocalNoon(rig, 2024, 6, 21, 0, false);
+    SetLocalNoon(rig, 2024, 6, 21, 0, 0);
     SetPlace(rig, "44", c.lon, c.timeZone);
     RefreshSunTimes(*rig);
     // Far outside any day: no minute matches, and no overflow on the way.
@@ -290,7 +295,7 @@ TEST(DayChangeCheck, FlagsAndLine) {
   for (const DayCase& c : cases) {
     SCOPED_TRACE(c.name);
     TestRig rig;
-    SetLocalNoon(rig, 2024, c.m, c.d, -6, true);
+    SetLocalNoon(rig, 2024, c.m, c.d, -6, 60);
     SetPlace(rig, "44:96", "-93:10", -6);
     rig->options.lastWeekday = c.lastWeekday;
     rig->options.lastMonth = c.lastMonth;

@@ -1,12 +1,21 @@
 // The run summary's census of the table and the settled test of --until-idle.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
+#include "config/config_files.h"
 #include "engine/context.h"
+#include "engine/link_watch.h"
+#include "engine/main_tick.h"
 #include "engine/network_engine.h"
 #include "engine/run_summary.h"
 #include "plm/serial_link.h"
+#include "sim/house_file.h"
+#include "sim/sim_network.h"
+#include "sim/sim_port.h"
+#include "support/memory_file_system.h"
 #include "support/test_rig.h"
 
 namespace quorvel {
@@ -176,6 +185,44 @@ TEST(Progress, AfterAWholeSearchWithoutAModemItSaysWhatToCheck) {
   rig->options.comPort = 1;
   for (int i = 0; i < 6 + 11 * 15; ++i) PortSearch(*rig);
   EXPECT_EQ(ProgressText(*rig), kNoModemText);
+// The whole program on a first start against the example house, until there is
+// nothing left to learn: the summary counts exactly what the modem took in,
+// the commands written straight to the port (the search's identity request,
+// the Link Watch repair's Start ALL-Linking) as well, and in a house where
+// every awake device answers nothing is sent twice.
+TEST(RunSummaryOnSimulator, CountsWhatWentOverTheWire) {
+  sim::House house;
+  std::string error;
+  ASSERT_TRUE(sim::LoadHouseFile(std::string(QUORVEL_SOURCE_DIR) + "/sim/houses/example_house.txt", house, error))
+      << error;
+  TestClock clock(1300000000);
+  sim::SimNetwork net(clock, std::move(house));
+  sim::SimPort port(net, 1);
+  testing::MemoryFileSystem files;
+  testing::RecordingNotifier notifier;
+  auto owned = std::make_unique<Context>(clock, port, files, notifier);
+  Context& ctx = *owned;
+  Silence(ctx.diagnostics);
+  LoadAtStart(ctx);
+  ctx.options.comPort = 1;
+  WireEngine(ctx);
+  WireConfigFiles(ctx);
+  WireLinkWatch(ctx);
+  int ticks = 0;
+  for (; ticks < 20000 && !NetworkSettled(ctx); ++ticks) {
+    RunMainTick(ctx);
+    clock.AdvanceMillis(kTickMillis);
+  }
+  ASSERT_TRUE(NetworkSettled(ctx)) << RunSummary(ctx);
+
+  const TrafficCounts& t = ctx.queues.counts;
+  EXPECT_EQ(t.insteonSent, net.Received().insteonMessages);
+  EXPECT_EQ(t.modemCommandsSent, net.Received().modemCommands);
+  EXPECT_EQ(t.retries, 0u) << RunSummary(ctx);
+  char line[96];
+  std::snprintf(line, sizeof line, "  messages       %u sent, %u retries, %u modem commands,", net.Received().insteonMessages,
+                0u, net.Received().modemCommands);
+  EXPECT_NE(RunSummary(ctx).find(line), std::string::npos) << RunSummary(ctx);
 }
 
 }  // namespace

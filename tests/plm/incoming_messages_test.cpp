@@ -114,7 +114,7 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
          EXPECT_EQ(RingEntriesFor(q.queues().plainRing, kDimmer, 0x0D), 0);
          EXPECT_EQ(q.ctx().db[0].versionTries, 0);
        }},
-      {"engine version 0..2 is stored plus one, in every record; a keypad is asked its settings",
+      {"engine version 0..2 is stored plus one, in every record; a keypad is asked its settings once",
        [](QueueRig& q) {
          q.AddDevice(kKeypad, 0x01, 0x1C, kEngineUnknown, 1).noResponse = 1;
          q.AddDevice(kKeypad, 0x01, 0x1C, kEngineUnknown, 3);
@@ -128,7 +128,7 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
            EXPECT_GT(q.ctx().db[s].timeLastContact, 0);
          }
          EXPECT_EQ(RingEntriesFor(q.queues().plainRing, kKeypad, 0x0D), 0) << "the request is answered";
-         EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kKeypad, 0x2E), 2);
+         EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kKeypad, 0x2E), 1);
        }},
       {"an engine-version reply of 5 changes no engine",
        [](QueueRig& q) {
@@ -229,6 +229,20 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
          EXPECT_NE(lines.back().text.find("[5a 5b 5c] Group 4 - Device not PLM Link!"), std::string::npos);
          EXPECT_EQ(lines.back().kind, TraceKind::CommentOn);
        }},
+      {"a keypad's settings answer its settings request, though the acknowledgement was lost",
+       [](QueueRig& q) {
+         q.AddDevice(kKeypad, 0x01, 0x1C, kEngineI2cs);
+         uint8_t ask[kExtendedDataBytes] = {0x01};
+         SendExtended(q.ctx(), kKeypad, 0x2E, 0x00, ask);
+         ASSERT_TRUE(q.TickUntil([&] { return !q.WrittenWithCode(0x62).empty(); }, 20));
+       },
+       {ExtendedFrame(kKeypad, kModemId, 0x1B, 0x2E, 0x00, {0x01, 0x01, 0x5A})},
+       [](QueueRig& q) {
+         EXPECT_EQ(q.ctx().db[0].extData[2], 0x5A);
+         EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kKeypad, 0x2E), 0) << "answered";
+         q.Ticks(120);
+         EXPECT_EQ(q.WrittenWithCode(0x62).size(), 1u) << "not asked again";
+       }},
       {"extended settings reply fills the first record only; 0x82 fills every record",
        [](QueueRig& q) {
          q.AddDevice(kTrigger, 0x10, 0x01, kEngineI2, 1);
@@ -245,17 +259,20 @@ TEST(IncomingMessages, DeviceFramesChangeTheDatabase) {
          EXPECT_EQ(q.ctx().db[2].extData[0], 0x09);
          EXPECT_EQ(q.ctx().db[3].extData[2], 0x07);
        }},
-      {"an extended link record answers everything waiting for the device, and no level is taken from it",
+      {"an extended link record answers what went out to the device, not what waits to go, and gives no level",
        [](QueueRig& q) {
          q.AddDevice(kDimmer, 0x01, 0x20).level = 0x40;
          SendExtended(q.ctx(), kDimmer, 0x2F, 0x00, nullptr);
-         SendStandard(q.ctx(), kDimmer, 0x19, 0x00);
          ASSERT_TRUE(q.TickUntil([&] { return !q.WrittenWithCode(0x62).empty(); }, 20));
+         // Queued behind the read, not sent when its records come.
+         SendStandard(q.ctx(), kDimmer, 0x19, 0x00);
+         SendStandard(q.ctx(), kDimmer, 0x11, 0xFF);
        },
        {ExtendedFrame(kDimmer, kModemId, 0x11, 0x2F, 0x00, {0x00, 0x01, 0x0F, 0xFF, 0x00, 0xE2, 0x01, 0x11, 0x22, 0x33})},
        [](QueueRig& q) {
          EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kDimmer, 0x2F), 0);
-         EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kDimmer, 0x19), 0);
+         EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kDimmer, 0x19), 1) << "the status request still goes out";
+         EXPECT_EQ(RingEntriesFor(q.queues().replyRing, kDimmer, 0x11), 1) << "the ON still goes out";
          EXPECT_EQ(q.ctx().db[0].level, 0x40);
          EXPECT_EQ(q.ctx().incoming.lastcmd1, 0x2F);
        }},

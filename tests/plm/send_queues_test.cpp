@@ -10,9 +10,11 @@
 #include "automation/event_action.h"
 #include "automation/event_record.h"
 #include "queue_rig.h"
+#include "sim/house_file.h"
 #include "sim/sim_network.h"
 #include "sim/sim_port.h"
 #include "support/memory_file_system.h"
+#include "support/sim_rig.h"
 
 namespace quorvel {
 namespace {
@@ -265,6 +267,103 @@ TEST(SendQueuesEndToEnd, OnToASimulatedDimmerCompletesAndSetsItsLevel) {
   EXPECT_EQ(ctx->queues.replyRing.slots[0].status, kEntryDone);
   EXPECT_EQ(ctx->queues.replyRing.slots[0].tries, 1) << "sent once";
   EXPECT_EQ(ctx->incoming.lastcmd1, 0x11);
+}
+
+// A keypad (i2cs) and a relay (i2), both linked to the modem.
+constexpr const char* kAnsweringHouse = R"(
+modem 1e.65.a2 category 03 subcategory 15 firmware 9e
+device 2a.10.04 "Hall Keypad" category 01 subcategory 1c firmware 41 engine i2cs
+link responder 1 1e.65.a2 ff 1c 01
+link controller 1 1e.65.a2 03 00 01
+device 2a.10.05 "Porch Light" category 02 subcategory 1c firmware 45 engine i2
+link responder 1 1e.65.a2 ff 00 01
+)";
+const InsteonId kHallKeypad = InsteonId::From(0x2a, 0x10, 0x04);
+const InsteonId kPorchLight = InsteonId::From(0x2a, 0x10, 0x05);
+
+sim::House AnsweringHouse() {
+  sim::House house;
+  std::string error;
+  EXPECT_TRUE(sim::ParseHouse(kAnsweringHouse, house, error)) << error;
+  return house;
+}
+
+std::vector<uint8_t> ExtendedData(std::initializer_list<uint8_t> first) {
+  std::vector<uint8_t> d(kExtendedDataBytes, 0);
+  std::copy(first.begin(), first.end(), d.begin());
+  return d;
+}
+
+bool RingsIdle(Context& c) { return c.queues.replyRing.Empty() && c.queues.plainRing.Empty() && c.queues.delayedRing.Empty(); }
+
+// Messages that follow each other to one device, each once the one before is
+// answered, and get acknowledgements equal byte for byte within the network's
+// repeat window: each acknowledgement answers its own message, which is
+// therefore sent once.
+TEST(SendQueuesEndToEnd, EachAcknowledgedMessageGoesOutOnce) {
+  struct Message {
+    InsteonId to;
+    uint8_t cmd1, cmd2;
+    std::vector<uint8_t> data;  // empty: a standard message
+  };
+  struct Case {
+    const char* name;
+    std::vector<Message> messages;
+  };
+  const std::vector<Case> cases = {
+      {"a link record read, then the record written (Link Watch's repair)",
+       {{kPorchLight, 0x2F, 0x00, ExtendedData({0x00, 0x00, 0x0F, 0xF7, 0x01})},
+        {kPorchLight, 0x2F, 0x00,
+         ExtendedData({0x00, 0x02, 0x0F, 0xF7, 0x08, 0xA2, 0x01, 0x1E, 0x65, 0xA2, 0xFF, 0x00, 0x00})}}},
+      {"the same ON twice", {{kPorchLight, 0x11, 0xFF, {}}, {kPorchLight, 0x11, 0xFF, {}}}},
+      {"two settings requests to an i2cs keypad",
+       {{kHallKeypad, 0x2E, 0x00, ExtendedData({0x01})}, {kHallKeypad, 0x2E, 0x00, ExtendedData({0x01})}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::SimRig rig(AnsweringHouse());
+    rig.AddRecord(kHallKeypad);
+    rig.AddRecord(kPorchLight);
+
+    for (const Message& m : c.messages) {
+      if (m.data.empty())
+        SendStandard(*rig, m.to, m.cmd1, m.cmd2);
+      else
+        SendExtended(*rig, m.to, m.cmd1, m.cmd2, m.data.data());
+      const int before = rig.steps;
+      EXPECT_TRUE(rig.StepUntil([&] { return RingsIdle(*rig); }, 200));
+      EXPECT_LT(rig.steps - before, 20) << "completed on its acknowledgement, not given up";
+    }
+    const std::vector<std::vector<uint8_t>> sent = rig.SentTo(c.messages[0].to, c.messages[0].cmd1);
+    EXPECT_EQ(sent.size(), c.messages.size());
+    for (size_t i = 0; i < sent.size() && i < c.messages.size(); ++i) {
+      // D1..D13 as given; D14 may carry the i2cs checksum.
+      const std::vector<uint8_t>& data = c.messages[i].data;
+      if (!data.empty()) {
+        EXPECT_TRUE(std::equal(data.begin(), data.end() - 1, sent[i].begin() + 8)) << "message " << i;
+      }
+    }
+    EXPECT_EQ(rig->queues.counts.retries, 0u);
+  }
+}
+
+// The keypad's engine-version reply asks for its settings once, though the
+// keypad has records in two groups, and the answer completes the request.
+TEST(SendQueuesEndToEnd, KeypadSettingsAreAskedOnceAndAnswered) {
+  testing::SimRig rig(AnsweringHouse());
+  rig.AddRecord(kHallKeypad, 1);
+  rig.AddRecord(kHallKeypad, 3);
+  rig->db[0].engineVersion = kEngineUnknown;
+  rig->db[1].engineVersion = kEngineUnknown;
+  rig.net.Device(kHallKeypad)->settings[2] = 0x5A;
+  SendStandard(*rig, kHallKeypad, 0x0D, 0x00);
+  ASSERT_TRUE(rig.StepUntil([&] { return rig->db[0].extData[2] == 0x5A && RingsIdle(*rig); }, 200));
+  EXPECT_LT(rig.steps, 40);
+  EXPECT_EQ(rig->db[0].engineVersion, kEngineI2cs);
+  // Nothing more goes out once the keypad has answered.
+  for (int i = 0; i < 150; ++i) rig.Step();
+  EXPECT_EQ(rig.SentTo(kHallKeypad, 0x2E).size(), 1u);
+  EXPECT_EQ(rig->queues.counts.retries, 0u);
 }
 
 // --- The i2cs checksum ----------------------------------------------------------
