@@ -101,6 +101,8 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
 
   const int status = qapp.exec();
   app.Shutdown();
+  // A file that could not be saved was shown to the user; the status says so too.
+  if (status == 0 && FilesNotSaved(ctx) != 0) return 1;
   return status;
 }
 
