@@ -555,10 +555,11 @@ SaveResult SaveCommand(Context& ctx) {
 void SaveChanges(Context& ctx) {
   ConfigFilesState& state = ctx.configFiles;
   const int64_t now = ctx.clock.NowMillis();
-  const int64_t since = now - state.lastChangeCheckMillis;
-  if (state.lastChangeCheckMillis != std::numeric_limits<int64_t>::min() && since >= 0 &&
-      since < kChangeCheckMillis)
-    return;
+  if (state.lastChangeCheckMillis != std::numeric_limits<int64_t>::min()) {
+    // A clock set back checks at once rather than after the time it went back.
+    const int64_t since = now - state.lastChangeCheckMillis;
+    if (since >= 0 && since < kChangeCheckMillis) return;
+  }
   state.lastChangeCheckMillis = now;
 
   uint8_t due = 0;
