@@ -209,6 +209,7 @@ TEST(ConfigFiles, ExactLengthFilesOfAnyOtherLengthAreIgnored) {
     } else {
       EXPECT_EQ(rig->events.eventCount, c.read ? 5u : 8u);
     }
+    EXPECT_TRUE(rig.notifier.messages.empty()) << "the start tells of it, once the copy is kept";
     const StoredFile& stored = rig->configFiles.stored[testing::FileIndexOf(c.file)];
     EXPECT_EQ(stored.keepBeforeSave, !c.read);
     if (!c.read) {

@@ -112,7 +112,8 @@ TEST(DamagedFiles, WhatIsNoRegularFileIsRefusedAndNotKept) {
   EXPECT_EQ(LoadAll(*rig) & kEventsFile, 0);
   EXPECT_EQ(rig.Texts(LogChannel::GeneralActivity),
             std::vector<std::string>{"Not loaded: " + events + " is not a regular file."});
-  EXPECT_EQ(rig.notifier.messages, std::vector<std::string>{"quorvel: Not loaded: " + events + " is not a regular file."});
+  EXPECT_EQ(rig.notifier.messages,
+            std::vector<std::string>{"quorvel: Not loaded: " + events + " is not a regular file."});
   rig->events.eventCount = 2;
   EXPECT_EQ(SaveAll(*rig).written & kEventsFile, kEventsFile);
   EXPECT_TRUE(CopiesOf(rig, events).empty());

@@ -212,12 +212,18 @@ TEST(BusyHouseSaves, ACrashAtAnyMomentLosesNoEditOlderThanAFewSeconds) {
         const std::string value = std::to_string(++edits);
         const int64_t now = house.Millis();
         switch (edits % 4) {
-          case 0: CopyFixedText(c.options.latitude, "4" + value); latitude.values.emplace_back(now, "4" + value); break;
+          case 0:
+            CopyFixedText(c.options.latitude, "4" + value);
+            latitude.values.emplace_back(now, "4" + value);
+            break;
           case 1:
             c.events.records[eventSlot].hour = static_cast<uint8_t>(edits % 24);
             eventHour.values.emplace_back(now, std::to_string(edits % 24));
             break;
-          case 2: c.groups.SetTypedGroupLabel(7, "Room " + value); label.values.emplace_back(now, "Room " + value); break;
+          case 2:
+            c.groups.SetTypedGroupLabel(7, "Room " + value);
+            label.values.emplace_back(now, "Room " + value);
+            break;
           default:
             if (house.Merged()) {
               CopyFixedText(c.db.records[SlotOf(c.db, kNamedDevice)].name, "Lamp " + value);
