@@ -26,7 +26,9 @@ bool StoredLinkReport(const std::string& dataDir, int category, std::string& tex
   auto ctx = std::make_unique<Context>(clock, port, files, notifier);
   if ((LoadAll(*ctx, kDataFile) & kDataFile) == 0) {
     const std::string folder = ConfigFolder(*ctx);
-    error = "no readable data file " + std::string(kDataFileName) + (folder.empty() ? "" : " in " + folder);
+    const std::string& damage = ctx->configFiles.stored[ConfigFileIndex(kDataFile)].damage;
+    error = "no readable data file " + std::string(kDataFileName) + (folder.empty() ? "" : " in " + folder) +
+            (damage.empty() ? "" : " (" + damage + ")");
     return false;
   }
   text = RunLinkReport(*ctx, category);

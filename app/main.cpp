@@ -1,5 +1,7 @@
 // The program's entry point: the window, or with --headless (or where no window
 // can open) the tick loop with the log channels printed to standard output.
+#include <signal.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -16,13 +18,43 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
-void OnSignal(int) { stopRequested = 1; }
+
+// The first Ctrl-C or SIGTERM asks the run to end cleanly (the files are saved);
+// a second one ends the program at once.
+void OnSignal(int signal) {
+  if (stopRequested != 0) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return;
+  }
+  stopRequested = 1;
+}
+
+// Installed before anything else is done, and without restarting: a call that
+// waits (the simulator's first line, a read from a device) then returns with
+// EINTR instead of holding the program. The signals are unblocked too, in case
+// the program was started with them blocked.
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace quorvel;
   const auto started = std::chrono::steady_clock::now();
+  CatchStopSignals();
   SessionOptions options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
@@ -50,10 +82,6 @@ int main(int argc, char** argv) {
     std::fputs(text.c_str(), stdout);
     return 0;
   }
-
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGPIPE, SIG_IGN);
 
 #ifdef QUORVEL_WITH_WINDOW
   // Runs that end by themselves are scripted: they print, they open no window.

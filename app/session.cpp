@@ -49,8 +49,9 @@ void PrintingNotifier::ProgressBegin(std::string_view title, int total) {
 
 void PrintingNotifier::ProgressEnd() { Print(out_, "Progress: done"); }
 
-Session::Session(SessionOptions options, std::FILE* out, const char* argv0, Notifier* notifier)
-    : options_(std::move(options)), out_(out), argv0_(argv0 != nullptr ? argv0 : ""), notifier_(notifier) {}
+Session::Session(SessionOptions options, std::FILE* out, const char* argv0, Notifier* notifier, FileSystem* files)
+    : options_(std::move(options)), out_(out), argv0_(argv0 != nullptr ? argv0 : ""), files_(files),
+      notifier_(notifier) {}
 
 Session::~Session() { Stop(); }
 
@@ -79,7 +80,10 @@ bool Session::Start(std::string& error) {
     const std::string base = PosixFileSystem().AppDataFolder();
     if (!base.empty()) dataHome = base + "/" + kSimulatedDataHome;
   }
-  files_ = std::make_unique<PosixFileSystem>(dataHome);
+  if (files_ == nullptr) {
+    posixFiles_ = std::make_unique<PosixFileSystem>(dataHome);
+    files_ = posixFiles_.get();
+  }
   if (notifier_ == nullptr) {
     printingNotifier_ = std::make_unique<PrintingNotifier>(out_);
     notifier_ = printingNotifier_.get();
@@ -146,9 +150,18 @@ void Session::Stop() {
   stopped_ = true;
   // The port first, so the modem is left alone before the files are written.
   ctx_->link.ClosePort(*ctx_);
-  const SaveResult saved = SaveAtExit(*ctx_);
-  exitSave_ = saved;
-  if (saved.failed != 0) Print(out_, "quorvel: some configuration files could not be saved in ", ConfigFolder(*ctx_));
+  exitSave_ = SaveAtExit(*ctx_);
+  // Each file whose last save failed, with its cause: what it held since is lost.
+  const ConfigFilesState& state = ctx_->configFiles;
+  for (int i = 0; i < kConfigFileCount; ++i) {
+    const FileError error = state.stored[i].saveError;
+    if (error == FileError::None) continue;
+    const std::string cause = state.folder.empty() ? "the folder for the configuration files was not found."
+                              : state.folderError != FileError::None
+                                  ? "could not create the folder: " + FileErrorText(state.folderError, state.folder)
+                                  : FileErrorText(error, state.folder + "/" + ConfigFileName(i));
+    Print(out_, "quorvel: " + std::string(ConfigFileName(i)) + " was not saved: ", cause);
+  }
   simulator_.Stop();
   if (printer_ != nullptr) ctx_->log.RemoveSink(printer_.get());
 }
@@ -202,6 +215,7 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
     if (!settled_) status = 1;
   }
   Stop();
+  if (FilesNotSaved(*ctx_) != 0) status = 1;
   return status;
 }
 

@@ -56,9 +56,10 @@ inline constexpr const char* kSimulatedDataHome = "quorvel-simulated";
 class Session {
  public:
   // `out` receives the log lines and messages; nullptr prints nothing. The
-  // window hands in its own notifier; without one, messages are printed.
+  // window hands in its own notifier; without one, messages are printed. A
+  // file system given here (a test's) stands in for the real one.
   explicit Session(SessionOptions options, std::FILE* out = stdout, const char* argv0 = nullptr,
-                   Notifier* notifier = nullptr);
+                   Notifier* notifier = nullptr, FileSystem* files = nullptr);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -75,7 +76,8 @@ class Session {
   const SaveResult& exitSave() const { return exitSave_; }
 
   // Ticks every 160 ms (or at once in virtual time) until `stop` is raised or
-  // the run-time limit is reached, then stops. Returns the exit status.
+  // the run-time limit is reached, then stops. Returns the exit status: 1 also
+  // when a configuration file could not be saved (each is named in the output).
   int RunLoop(const volatile std::sig_atomic_t* stop);
 
   // Run time since Start, on the run's clock.
@@ -107,7 +109,8 @@ class Session {
   VirtualClock* virtualClock_ = nullptr;
   std::unique_ptr<sim::SimNetwork> network_;
   std::unique_ptr<SerialPort> port_;
-  std::unique_ptr<PosixFileSystem> files_;
+  std::unique_ptr<PosixFileSystem> posixFiles_;
+  FileSystem* files_ = nullptr;
   std::unique_ptr<PrintingNotifier> printingNotifier_;
   Notifier* notifier_ = nullptr;
   std::unique_ptr<LogPrinter> printer_;

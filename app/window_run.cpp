@@ -129,8 +129,10 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
 
   const int status = qapp.exec();
   app.Shutdown();
-  // A picture asked for and not written is a failed run, whatever else went well.
-  return pictureFailed && status == 0 ? 1 : status;
+  // A picture asked for and not written is a failed run, whatever else went well;
+  // a file that could not be saved was shown to the user, and the status says so too.
+  if (status == 0 && (pictureFailed || FilesNotSaved(ctx) != 0)) return 1;
+  return status;
 }
 
 }  // namespace quorvel

@@ -254,6 +254,9 @@ void EngineStep(Context& ctx) {
   const Time now = ctx.clock.Now();
 
   ProgressWindowStep(ctx);
+  // Before anything can end the step: an edit must reach the disk within
+  // seconds on a line that is never quiet, too.
+  if (e.saveChanges) e.saveChanges(ctx);
 
   if (SecondsSince(now, e.minuteMark) > 60) {
     ++e.minutesSincePlmRead;

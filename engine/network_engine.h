@@ -75,6 +75,10 @@ struct NetworkEngine {
   // The document's save command (saves every file and loads them again). Empty
   // until the configuration files are wired in: auto-save then saves nothing.
   std::function<void(Context&)> saveCommand;
+  // The saves of the user's edits and of learned data, checked at every step
+  // whatever the traffic (they re-read nothing). Empty until the configuration
+  // files are wired in.
+  std::function<void(Context&)> saveChanges;
   // The automatic Link Watch repair; returns true when it ended the step early
   // because the line was not quiet. Empty until Link Watch is wired in.
   std::function<bool(Context&)> autoRepair;

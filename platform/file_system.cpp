@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 FileResult WriteFileAtomic(FileSystem& files, const std::string& path,
-                           std::initializer_list<std::span<const uint8_t>> blocks) {
+                           std::span<const std::span<const uint8_t>> blocks) {
   const std::string temporary = TemporaryPathFor(path);
   int handle = -1;
   if (FileError e = files.OpenForWrite(temporary, handle); e != FileError::None) {
@@ -55,6 +56,15 @@ FileResult WriteFileAtomic(FileSystem& files, const std::string& path,
   return result;
 }
 
+FileError FileSystem::KeepCopy(const std::string& from, const std::string& to) {
+  std::vector<uint8_t> bytes;
+  const FileResult there = ReadFile(to, 0, bytes);
+  if (there.Ok() || !there.NotOpened() || there.error != FileError::NotFound) return FileError::AlreadyExists;
+  const FileResult r = ReadFile(from, static_cast<size_t>(-1), bytes);
+  if (!r.Ok()) return r.error;
+  return WriteFileAtomic(*this, to, {std::span<const uint8_t>(bytes)}).error;
+}
+
 // ---------------------------------------------------------------------------
 
 FileError PosixFileSystem::FromErrno(int error) {
@@ -71,8 +81,9 @@ FileError PosixFileSystem::FromErrno(int error) {
       return FileError::TooManyOpenFiles;
     case EACCES:
     case EPERM:
-    case EROFS:
       return FileError::AccessDenied;
+    case EROFS: return FileError::ReadOnlyFileSystem;
+    case EEXIST: return FileError::AlreadyExists;
     case EBADF: return FileError::InvalidHandle;
     case EMLINK: return FileError::DirectoryFull;
     case ESPIPE: return FileError::BadSeek;
@@ -124,17 +135,22 @@ FileError PosixFileSystem::CreateFolders(const std::string& path) {
 
 FileResult PosixFileSystem::ReadFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes) {
   bytes.clear();
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {FromErrno(errno), FileStep::Open};
+  // Looked at before it is opened: opening a FIFO waits for a writer, and
+  // opening a device can act on it.
   struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return {FromErrno(errno), FileStep::Open};
+  if (!S_ISREG(st.st_mode)) return {FileError::NotRegularFile, FileStep::Open};
+  // Non-blocking as well, in case something else was put there meanwhile.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return {FromErrno(errno), FileStep::Open};
   if (fstat(fd, &st) != 0) {
     const FileError e = FromErrno(errno);
     close(fd);
     return {e, FileStep::Open};
   }
-  if (!S_ISREG(st.st_mode)) {  // a folder or a device under the file's name
+  if (!S_ISREG(st.st_mode)) {
     close(fd);
-    return {FileError::AccessDenied, FileStep::Open};
+    return {FileError::NotRegularFile, FileStep::Open};
   }
   FileResult result;
   result.length = static_cast<uint64_t>(st.st_size);
@@ -165,8 +181,19 @@ FileResult PosixFileSystem::ReadFile(const std::string& path, size_t limit, std:
 }
 
 FileError PosixFileSystem::OpenForWrite(const std::string& path, int& handle) {
-  handle = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  return handle < 0 ? FromErrno(errno) : FileError::None;
+  handle = -1;
+  // Only a regular file is written: a FIFO under the name would hold the open
+  // until a reader came, a device would be acted on, a link written through.
+  struct stat st {};
+  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return FileError::NotRegularFile;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) return errno == ELOOP ? FileError::NotRegularFile : FromErrno(errno);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return FileError::NotRegularFile;
+  }
+  handle = fd;
+  return FileError::None;
 }
 
 FileError PosixFileSystem::Write(int handle, std::span<const uint8_t> bytes) {
@@ -193,7 +220,9 @@ FileError PosixFileSystem::Close(int handle) {
 }
 
 FileError PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-  return rename(from.c_str(), to.c_str()) == 0 ? FileError::None : FromErrno(errno);
+  if (rename(from.c_str(), to.c_str()) == 0) return FileError::None;
+  // A folder stands where the file goes.
+  return errno == EISDIR ? FileError::NotRegularFile : FromErrno(errno);
 }
 
 FileError PosixFileSystem::FlushFolder(const std::string& folder) {
@@ -208,5 +237,18 @@ FileError PosixFileSystem::FlushFolder(const std::string& folder) {
 }
 
 void PosixFileSystem::Remove(const std::string& path) { unlink(path.c_str()); }
+
+FileError PosixFileSystem::KeepCopy(const std::string& from, const std::string& to) {
+  // A second name for the same file: exact, instant, and possible for a file
+  // nobody may read. link() never replaces what is at `to`.
+  if (link(from.c_str(), to.c_str()) == 0) return FileError::None;
+  const int linkError = errno;
+  if (linkError == EEXIST || linkError == ENOENT || linkError == EROFS || linkError == ENOSPC)
+    return FromErrno(linkError);
+  // A file system without hard links: the file moves to the new name, still
+  // without replacing anything there. Its old name is about to be written anyway.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return FileError::None;
+  return FromErrno(errno == EINVAL ? linkError : errno);
+}
 
 }  // namespace quorvel

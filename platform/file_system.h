@@ -28,6 +28,11 @@ enum class FileError : uint8_t {
   LockViolation,
   DiskFull,
   EndOfFile,
+  ReadOnlyFileSystem,
+  // A FIFO, a device, a folder or a link to one where a file should be: never
+  // opened, since opening a FIFO or a device can block or act on the device.
+  NotRegularFile,
+  AlreadyExists,
 };
 
 // Which step of an operation failed. A file that cannot be opened for reading is
@@ -52,7 +57,8 @@ class FileSystem {
   // Creates the folder and its missing parents; an existing folder is no error.
   virtual FileError CreateFolders(const std::string& path) = 0;
   // Reads at most `limit` bytes from the start of the file into `bytes` and
-  // reports the file's whole length.
+  // reports the file's whole length. Only a regular file (or a link to one) is
+  // opened; anything else fails at once with NotRegularFile.
   virtual FileResult ReadFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes) = 0;
 
   // The steps of a replace (see WriteFileAtomic). Open creates or truncates.
@@ -67,6 +73,12 @@ class FileSystem {
   // Returns only when the folder's entries (a rename) are on the disk.
   virtual FileError FlushFolder(const std::string& folder) = 0;
   virtual void Remove(const std::string& path) = 0;
+
+  // Puts the file at `from` under the name `to` as well, byte for byte, without
+  // changing `from` and never replacing anything at `to` (AlreadyExists). It
+  // must work for a file that cannot be read. This version reads and writes a
+  // copy; real file systems link the file instead.
+  virtual FileError KeepCopy(const std::string& from, const std::string& to);
 };
 
 // Replaces the file at `path` with the blocks written back to back so that it is
@@ -75,7 +87,11 @@ class FileSystem {
 // beside it, are flushed, and are renamed over the old file; then the folder is
 // flushed. On failure the temporary file is removed and the old file is kept.
 FileResult WriteFileAtomic(FileSystem& files, const std::string& path,
-                           std::initializer_list<std::span<const uint8_t>> blocks);
+                           std::span<const std::span<const uint8_t>> blocks);
+inline FileResult WriteFileAtomic(FileSystem& files, const std::string& path,
+                                  std::initializer_list<std::span<const uint8_t>> blocks) {
+  return WriteFileAtomic(files, path, std::span<const std::span<const uint8_t>>(blocks.begin(), blocks.size()));
+}
 
 // The temporary file a replace of `path` writes first.
 std::string TemporaryPathFor(const std::string& path);
@@ -98,6 +114,7 @@ class PosixFileSystem final : public FileSystem {
   FileError Rename(const std::string& from, const std::string& to) override;
   FileError FlushFolder(const std::string& folder) override;
   void Remove(const std::string& path) override;
+  FileError KeepCopy(const std::string& from, const std::string& to) override;
 
   // The cause of an errno value.
   static FileError FromErrno(int error);

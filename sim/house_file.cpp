@@ -1,5 +1,7 @@
 #include "sim/house_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -296,6 +298,12 @@ bool ParseHouse(std::string_view text, House& house, std::string& error) {
 }
 
 bool LoadHouseFile(const std::string& path, House& house, std::string& error) {
+  // A FIFO or a device would hold the open, or never end.
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = path + " is not a regular file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot read " + path;

@@ -53,6 +53,15 @@ class MemoryFiles final : public FileSystem {
     files_.erase(it);
   }
 
+  FileError KeepCopy(const std::string& from, const std::string& to) override {
+    const auto it = files_.find(from);
+    if (it == files_.end()) return FileError::NotFound;
+    if (files_.count(to) != 0) return FileError::AlreadyExists;
+    const std::vector<uint8_t> bytes = it->second;
+    Slot(to) = bytes;
+    return FileError::None;
+  }
+
   void Put(const std::string& path, const std::vector<uint8_t>& bytes) { Slot(path).assign(bytes.begin(), bytes.end()); }
   const std::vector<uint8_t>* Get(const std::string& path) const {
     const auto it = files_.find(path);

@@ -172,7 +172,8 @@ TEST(ConfigFiles, FieldsSitAtTheirFileOffsets) {
   }
 }
 
-// Files whose length must be exact: anything else is taken as no file.
+// Files whose length must be exact: anything else is taken as no file, and
+// marked damaged so that it is kept before a save replaces it.
 TEST(ConfigFiles, ExactLengthFilesOfAnyOtherLengthAreIgnored) {
   struct Case {
     const char* file;
@@ -208,22 +209,31 @@ TEST(ConfigFiles, ExactLengthFilesOfAnyOtherLengthAreIgnored) {
     } else {
       EXPECT_EQ(rig->events.eventCount, c.read ? 5u : 8u);
     }
-    EXPECT_TRUE(rig.notifier.messages.empty()) << "a wrong length is silent";
+    EXPECT_TRUE(rig.notifier.messages.empty()) << "the start tells of it, once the copy is kept";
+    const StoredFile& stored = rig->configFiles.stored[testing::FileIndexOf(c.file)];
+    EXPECT_EQ(stored.keepBeforeSave, !c.read);
+    if (!c.read) {
+      EXPECT_EQ(stored.damage, "its length is " + std::to_string(c.length) + " bytes, not " +
+                                   std::to_string(testing::kFileSizes[testing::FileIndexOf(c.file)]));
+    }
   }
 }
 
+// What they hold is loaded, and a file of any other length than a save gives
+// is marked damaged, so that the original is kept before it is replaced.
 TEST(ConfigFiles, GroupsAndWidgetsFilesAreReadAsFarAsTheyGo) {
   struct Case {
     const char* file;
     size_t length;
     size_t groupBytesFilled;  // groups: how much of the table the file fills
     size_t widgets;           // widgets: how many records come out
+    bool damaged;
   };
   const Case cases[] = {
-      {kGroupsFileName, 1000, 1000, 0},     {kGroupsFileName, 0, 0, 0},
-      {kGroupsFileName, 137216, 137216, 0}, {kGroupsFileName, 137300, 137216, 0},
-      {kWidgetsFileName, 150, 0, 2},        {kWidgetsFileName, 144, 0, 2},
-      {kWidgetsFileName, 71, 0, 0},         {kWidgetsFileName, 0, 0, 0},
+      {kGroupsFileName, 1000, 1000, 0, true},       {kGroupsFileName, 0, 0, 0, true},
+      {kGroupsFileName, 137216, 137216, 0, false},  {kGroupsFileName, 137300, 137216, 0, true},
+      {kWidgetsFileName, 150, 0, 2, true},          {kWidgetsFileName, 144, 0, 2, false},
+      {kWidgetsFileName, 71, 0, 0, true},           {kWidgetsFileName, 0, 0, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.length) + " bytes");
@@ -255,6 +265,7 @@ TEST(ConfigFiles, GroupsAndWidgetsFilesAreReadAsFarAsTheyGo) {
       }
     }
     EXPECT_TRUE(rig.Texts(LogChannel::GeneralActivity).empty());
+    EXPECT_EQ(rig->configFiles.stored[testing::FileIndexOf(c.file)].keepBeforeSave, c.damaged);
   }
 }
 

@@ -18,6 +18,16 @@ inline std::string ConfigPath(const char* name) { return kTestFolder + "/" + nam
 
 inline const char* const kAllFileNames[] = {kOptionsFileName, kDataFileName, kEventsFileName, kGroupsFileName,
                                             kWidgetsFileName};
+// The length each file must have; the widgets file's is any whole number of records.
+inline constexpr size_t kFileSizes[] = {kOptionsFileSize, kDataFileSize, kEventsFileSize, kGroupsFileSize,
+                                        kWidgetFileRecordSize};
+
+// The file's place in save order, as ConfigFilesState::stored keeps them.
+inline int FileIndexOf(const std::string& name) {
+  for (int i = 0; i < 5; ++i)
+    if (name == kAllFileNames[i]) return i;
+  return -1;
+}
 
 // Fills an object's bytes from a small generator so reserved bytes carry values
 // too: a save that dropped or moved any byte shows up.

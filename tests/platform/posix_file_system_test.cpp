@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,12 +93,16 @@ TEST(PosixFileSystem, FailuresNameTheirStepAndCause) {
   ASSERT_TRUE(WriteFileAtomic(files, scratch.path() + "/plain", {some}).Ok());
   EXPECT_EQ(files.CreateFolders(scratch.path() + "/plain/sub"), FileError::BadPath);
 
-  // A device that is always full.
+  // A device that is always full: written to, it reports a full disk; as a
+  // file to write it is refused without being opened.
   if (access("/dev/full", W_OK) == 0) {
+    const int fd = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(files.Write(fd, some), FileError::DiskFull);
+    close(fd);
     int handle = -1;
-    ASSERT_EQ(files.OpenForWrite("/dev/full", handle), FileError::None);
-    EXPECT_EQ(files.Write(handle, some), FileError::DiskFull);
-    files.Close(handle);
+    EXPECT_EQ(files.OpenForWrite("/dev/full", handle), FileError::NotRegularFile);
+    EXPECT_EQ(handle, -1);
   }
 }
 
@@ -113,7 +118,9 @@ TEST(PosixFileSystem, ErrnoValuesMapToTheirCauses) {
       {ENAMETOOLONG, FileError::BadPath},
       {EMFILE, FileError::TooManyOpenFiles},
       {EACCES, FileError::AccessDenied},
-      {EROFS, FileError::AccessDenied},
+      {EPERM, FileError::AccessDenied},
+      {EROFS, FileError::ReadOnlyFileSystem},
+      {EEXIST, FileError::AlreadyExists},
       {EBADF, FileError::InvalidHandle},
       {EMLINK, FileError::DirectoryFull},
       {ESPIPE, FileError::BadSeek},
@@ -125,6 +132,83 @@ TEST(PosixFileSystem, ErrnoValuesMapToTheirCauses) {
       {EINVAL, FileError::Generic},
   };
   for (const Case& c : cases) EXPECT_EQ(PosixFileSystem::FromErrno(c.error), c.cause) << c.error;
+}
+
+// What stands under a configuration file's name may be no file at all. None of
+// these is opened: a FIFO would hold the open until a writer came, and a
+// device read through a link would never end.
+TEST(PosixFileSystem, OnlyRegularFilesAreOpened) {
+  testing::TempFolder scratch;
+  ASSERT_FALSE(scratch.path().empty());
+  const std::string fifo = scratch.path() + "/fifo.cfg";
+  const std::string folder = scratch.path() + "/folder.cfg";
+  const std::string zero = scratch.path() + "/zero.cfg";
+  const std::string plain = scratch.path() + "/plain.cfg";
+  const std::string toPlain = scratch.path() + "/link-to-plain.cfg";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  PosixFileSystem files;
+  const std::vector<uint8_t> some = Bytes("abc");
+  ASSERT_TRUE(WriteFileAtomic(files, plain, {some}).Ok());
+  ASSERT_EQ(symlink(plain.c_str(), toPlain.c_str()), 0);
+
+  std::vector<uint8_t> read = Bytes("stale");
+  for (const std::string& path : {fifo, folder, zero}) {
+    SCOPED_TRACE(path);
+    const FileResult r = files.ReadFile(path, 1 << 20, read);
+    EXPECT_EQ(r.error, FileError::NotRegularFile);
+    EXPECT_TRUE(r.NotOpened());
+    EXPECT_TRUE(read.empty());
+    int handle = -1;
+    EXPECT_EQ(files.OpenForWrite(path, handle), FileError::NotRegularFile);
+    EXPECT_EQ(handle, -1);
+  }
+  // A link to a regular file is that file.
+  const FileResult r = files.ReadFile(toPlain, 100, read);
+  EXPECT_TRUE(r.Ok());
+  EXPECT_EQ(read, some);
+  // The temporary file is never written through a link either.
+  const std::string linkedTemporary = TemporaryPathFor(scratch.path() + "/other.cfg");
+  ASSERT_EQ(symlink(plain.c_str(), linkedTemporary.c_str()), 0);
+  EXPECT_EQ(WriteFileAtomic(files, scratch.path() + "/other.cfg", {Bytes("new")}).error, FileError::NotRegularFile);
+  ASSERT_TRUE(files.ReadFile(plain, 100, read).Ok());
+  EXPECT_EQ(read, some);
+  // A folder where the file goes is no file to replace.
+  EXPECT_EQ(WriteFileAtomic(files, folder, {some}).error, FileError::NotRegularFile);
+  struct stat st {};
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST(PosixFileSystem, AKeptCopyIsTheFileByteForByteAndNeverReplacesAnother) {
+  testing::TempFolder scratch;
+  ASSERT_FALSE(scratch.path().empty());
+  PosixFileSystem files;
+  const std::string path = scratch.path() + "/OrvoEvents3.cfg";
+  const std::string copy = path + ".damaged-20261211-1203";
+  const std::vector<uint8_t> original = Bytes("seventy-three thousand bytes, give or take");
+  ASSERT_TRUE(WriteFileAtomic(files, path, {original}).Ok());
+  // Nobody may read it, yet it can be kept.
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  EXPECT_EQ(files.KeepCopy(path, copy), FileError::None);
+  ASSERT_EQ(chmod(copy.c_str(), 0600), 0);
+  std::vector<uint8_t> read;
+  ASSERT_TRUE(files.ReadFile(copy, 1000, read).Ok());
+  EXPECT_EQ(read, original);
+  ASSERT_TRUE(files.ReadFile(path, 1000, read).Ok()) << "the original stays where it was";
+  EXPECT_EQ(read, original);
+
+  // Replacing the file leaves the copy as it was.
+  ASSERT_TRUE(WriteFileAtomic(files, path, {Bytes("new")}).Ok());
+  ASSERT_TRUE(files.ReadFile(copy, 1000, read).Ok());
+  EXPECT_EQ(read, original);
+
+  // A second copy under the same name is refused, and the first one stays.
+  EXPECT_EQ(files.KeepCopy(path, copy), FileError::AlreadyExists);
+  ASSERT_TRUE(files.ReadFile(copy, 1000, read).Ok());
+  EXPECT_EQ(read, original);
+  EXPECT_EQ(files.KeepCopy(scratch.path() + "/absent.cfg", copy + "-2"), FileError::NotFound);
 }
 
 }  // namespace

@@ -9,6 +9,10 @@ MemoryFileSystem::MemoryFileSystem() { CreateFolders(kDefaultAppData); }
 FileError MemoryFileSystem::CreateFolders(const std::string& path) {
   if (crashed_) return FileError::HardwareError;
   if (path.empty() || path[0] != '/') return FileError::BadPath;
+  if (folders_.count(path) == 0) {
+    if (readOnly_) return FileError::ReadOnlyFileSystem;
+    if (newFolderError_ != FileError::None) return newFolderError_;
+  }
   size_t pos = 0;
   while (pos != std::string::npos) {
     pos = path.find('/', pos + 1);
@@ -20,7 +24,7 @@ FileError MemoryFileSystem::CreateFolders(const std::string& path) {
 FileResult MemoryFileSystem::ReadFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes) {
   bytes.clear();
   if (crashed_) return {FileError::HardwareError, FileStep::Open};
-  if (failOpens_.count(path) != 0) return {FileError::AccessDenied, FileStep::Open};
+  if (const auto f = failOpens_.find(path); f != failOpens_.end()) return {f->second, FileStep::Open};
   const auto it = files_.find(path);
   if (it == files_.end()) return {FileError::NotFound, FileStep::Open};
   FileResult r;
@@ -46,13 +50,13 @@ FileError MemoryFileSystem::Step() {
     failAt_ = -1;
     return failWith_;
   }
-  return FileError::None;
+  return readOnly_ ? FileError::ReadOnlyFileSystem : FileError::None;
 }
 
 FileError MemoryFileSystem::OpenForWrite(const std::string& path, int& handle) {
   handle = -1;
   if (FileError e = Step(); e != FileError::None) return e;
-  if (failOpens_.count(path) != 0) return FileError::AccessDenied;
+  if (const auto f = failOpens_.find(path); f != failOpens_.end()) return f->second;
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos || folders_.count(slash == 0 ? "/" : path.substr(0, slash)) == 0) {
     return FileError::NotFound;
@@ -103,6 +107,14 @@ FileError MemoryFileSystem::Rename(const std::string& from, const std::string& t
   std::shared_ptr<Inode> inode = it->second;
   files_.erase(it);
   files_[to] = std::move(inode);
+  // What cannot be opened is the file, as its mode would be: it moves with it.
+  const auto f = failOpens_.find(from);
+  if (f != failOpens_.end()) {
+    failOpens_[to] = f->second;
+    failOpens_.erase(from);
+  } else {
+    failOpens_.erase(to);
+  }
   return FileError::None;
 }
 
@@ -112,7 +124,18 @@ FileError MemoryFileSystem::FlushFolder(const std::string& folder) {
 }
 
 void MemoryFileSystem::Remove(const std::string& path) {
-  if (!crashed_) files_.erase(path);
+  if (!crashed_ && !readOnly_) files_.erase(path);
+}
+
+FileError MemoryFileSystem::KeepCopy(const std::string& from, const std::string& to) {
+  if (FileError e = Step(); e != FileError::None) return e;
+  if (copyError_ != FileError::None) return copyError_;
+  const auto it = files_.find(from);
+  if (it == files_.end()) return FileError::NotFound;
+  if (files_.count(to) != 0) return FileError::AlreadyExists;
+  files_[to] = it->second;
+  if (const auto f = failOpens_.find(from); f != failOpens_.end()) failOpens_[to] = f->second;
+  return FileError::None;
 }
 
 void MemoryFileSystem::Put(const std::string& path, std::vector<uint8_t> bytes) {
@@ -156,6 +179,9 @@ void MemoryFileSystem::ClearFailures() {
   failReads_.clear();
   failOpens_.clear();
   capacity_ = static_cast<size_t>(-1);
+  readOnly_ = false;
+  newFolderError_ = FileError::None;
+  copyError_ = FileError::None;
 }
 
 size_t MemoryFileSystem::Used() const {

@@ -29,6 +29,8 @@ class MemoryFileSystem : public FileSystem {
   FileError Rename(const std::string& from, const std::string& to) override;
   FileError FlushFolder(const std::string& folder) override;
   void Remove(const std::string& path) override;
+  // A second name for the same file, as a hard link gives it; one disk step.
+  FileError KeepCopy(const std::string& from, const std::string& to) override;
 
   // --- Test controls ---
 
@@ -60,8 +62,17 @@ class MemoryFileSystem : public FileSystem {
   void SetCapacity(size_t bytes) { capacity_ = bytes; }
   // Reading this file fails after the open.
   void FailReads(const std::string& path, FileError error) { failReads_[path] = error; }
-  // This file cannot be opened, to read or to write.
-  void FailOpens(const std::string& path) { failOpens_.insert(path); }
+  // This file cannot be opened, to read or to write: by default as a file of
+  // mode 000 (access denied); NotRegularFile stands for a FIFO, a device or a
+  // folder. Like a mode, it goes with the file when it is renamed or linked,
+  // and a file renamed over it is openable.
+  void FailOpens(const std::string& path, FileError error = FileError::AccessDenied) { failOpens_[path] = error; }
+  // The disk is mounted read-only: nothing that changes it succeeds.
+  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+  // No file can be kept under a second name, for this cause.
+  void FailCopies(FileError error) { copyError_ = error; }
+  // Folders that do not exist yet cannot be made, for this cause.
+  void FailNewFolders(FileError error) { newFolderError_ = error; }
   void ClearFailures();
 
  private:
@@ -85,7 +96,10 @@ class MemoryFileSystem : public FileSystem {
   bool crashed_ = false;
   size_t capacity_ = static_cast<size_t>(-1);
   std::map<std::string, FileError> failReads_;
-  std::set<std::string> failOpens_;
+  std::map<std::string, FileError> failOpens_;
+  bool readOnly_ = false;
+  FileError newFolderError_ = FileError::None;
+  FileError copyError_ = FileError::None;
 };
 
 }  // namespace quorvel::testing
