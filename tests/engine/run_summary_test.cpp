@@ -185,6 +185,8 @@ TEST(Progress, AfterAWholeSearchWithoutAModemItSaysWhatToCheck) {
   rig->options.comPort = 1;
   for (int i = 0; i < 6 + 11 * 15; ++i) PortSearch(*rig);
   EXPECT_EQ(ProgressText(*rig), kNoModemText);
+}
+
 // The whole program on a first start against the example house, until there is
 // nothing left to learn: the summary counts exactly what the modem took in,
 // the commands written straight to the port (the search's identity request,
