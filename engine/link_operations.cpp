@@ -302,6 +302,25 @@ void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
   if (++job.readBackWait > limit) Conclude(ctx, job, i1, false);
 }
 
+// The next slot after `checked` that the device's mirror shows free, read from a
+// record in use (the one the check just taught); a record taken out of its
+// group (0x02) keeps an old mirror. Searching on from the slot just found in use
+// means the check always moves on, so it ends.
+int NextFreeLinkSlot(const Context& ctx, const InsteonId& id, int checked) {
+  const DeviceDatabase& db = ctx.db;
+  int slot = -1;
+  const uint32_t n = db.count < kMaxDevices + 1 ? db.count : kMaxDevices + 1;
+  for (uint32_t i = 0; i < n && slot < 0; ++i) {
+    if (db.records[i].id == id && db.records[i].InUse()) slot = static_cast<int>(i);
+  }
+  if (slot < 0) slot = db.FindDevice(id);
+  if (slot < 0) return -1;
+  for (int k = checked + 1; k < kWritableLinkSlots; ++k) {
+    if (!db[slot].links[k].InUse()) return k;
+  }
+  return -1;
+}
+
 // The slot a new record was meant for, as the device showed it. In use: the
 // database learns that record and the job moves to the next free slot, or ends
 // when the device already holds the very record.
@@ -328,8 +347,7 @@ void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete) {
     FinishJob(ctx, job);
     return;
   }
-  const int slot = ctx.db.FindDevice(job.target);
-  const int k = slot >= 0 ? FindFreeLinkSlot(ctx.db[slot]) : -1;
+  const int k = NextFreeLinkSlot(ctx, job.target, JobLinkSlot(job));
   if (k < 0) {
     LogTableFull(ctx, job.target);
     ++s.writesFailed;

@@ -440,6 +440,23 @@ TEST(UnreadTable, ASlotThatDoesNotAnswerIsNotWrittenBlind) {
   }
 }
 
+// A device taken out of its only group while its record is written (leaving
+// the discovery area): its record is no longer in use and its mirror goes
+// stale, yet the slot check moves on past each used slot and the job ends.
+TEST(SlotCheck, MovesOnWhenTheDevicesRecordLeftItsGroup) {
+  LinkNet n;
+  const Slots s = BuildHouse(n);
+  DeviceRecord& r = n.ctx->db[s.relay1];
+  for (LinkRecord& l : r.links) l = LinkRecord{};
+  r.linkCount = 0;
+  n.ctx->linkReader.NoteTableRead(kRelay);
+  ASSERT_TRUE(LinkDeviceToPlmGroup(*n.ctx, s.relay1, 5));
+  r.linkFlags = kRemovedRecordFlags;
+  ASSERT_TRUE(n.RunToEnd(20000)) << "the check does not read slot 0 for ever";
+  EXPECT_EQ(Show(n.Sim(kRelay).LinkAt(3)), Show(Entry(0xA2, 5, kSimModemId, 0xFF, 0x00, 0)));
+  EXPECT_EQ(Show(n.Sim(kRelay).LinkAt(0)), Show(Entry(0xA2, 1, kSimModemId, 0xFF, 0x00, 0)));
+}
+
 // The ids and addresses of the jobs a preparer leaves, without running them.
 TEST(Preparers, AddressesAndRecordsOfTheJobs) {
   LinkNet n;
