@@ -109,6 +109,9 @@ const std::vector<OptionRow>& Rows() {
        3},
       {"--screenshot", "FILE", "write a PNG of the window once the modem's link table is read, then end",
        Text(&SessionOptions::screenshotFile, "the screenshot file")},
+      {"--screenshots", "DIR",
+       "write a PNG of every tab and pane, and of Device Setup with the modem, a dimmer and a keypad, into DIR",
+       Text(&SessionOptions::screenshotDir, "the screenshot folder")},
       {"--screenshot-after", "N", "wait at most N seconds for the link table before the picture (default 60)",
        [](SessionOptions& o, const std::string& v, std::string& error) {
          if (ReadCount(v, o.screenshotAfter)) return true;

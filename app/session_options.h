@@ -28,6 +28,9 @@ struct SessionOptions {
   // screenshotAfter seconds have passed, and then the end of the run.
   std::string screenshotFile;
   int64_t screenshotAfter = 60;
+  // With the window: one PNG per tab and pane, and the Device Setup tab with the
+  // modem, a dimmer and a keypad selected, into this folder; then the end.
+  std::string screenshotDir;
   // With the window: print the times to the window shown and to the modem's
   // link table read (bounded by screenshotAfter), then end.
   bool startupTimes = false;

@@ -98,6 +98,14 @@ TEST(DeviceTree, TheExampleHouseUnderItsGroups) {
   EXPECT_EQ(rig->groups.groups[255].expanded, 1);
   EXPECT_EQ(model.items[1].children[0].kind, TreeItemKind::kDiscoveredDevice);
   EXPECT_EQ(model.items[1].children[0].image, kImageUnlinked);
+
+  // A group opens the first time it is shown; then it stays as the user leaves it.
+  EXPECT_TRUE(root.children[2].expanded) << "group 1";
+  SetTreeItemExpanded(*rig, MakeGroupKey(1), false);
+  rig.clock.Advance(5);
+  ASSERT_TRUE(RebuildTree(*rig, model));
+  EXPECT_FALSE(model.items[0].children[2].expanded);
+  EXPECT_TRUE(model.items[0].children[4].expanded) << "group 3";
 }
 
 TEST(DeviceTree, AnEmptyTableShowsHowToStart) {
@@ -129,6 +137,19 @@ TEST(DeviceTree, AnEmptyTableShowsHowToStart) {
     EXPECT_EQ(Lines(model), want);
     EXPECT_EQ(model.items[0].image, found ? kImageGeneric : kImageNotFound);
   }
+}
+
+TEST(DeviceTree, ARecordNobodyIdentifiedShowsTheNameOfTheDevicesOtherRecord) {
+  HouseRig rig;
+  DeviceRecord& second = rig.AddRecord(kHallMotion, 7);
+  second.category = second.subcategory = 0;
+  second.name[0] = '\0';
+  DeviceTreeModel model;
+  ASSERT_TRUE(RebuildTree(*rig, model));
+  const TreeItem* item = FindTreeItem(model, MakeDeviceKey(7, kHallMotion));
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->text, "[ 2a.10.08 ]   Hall Motion");
+  EXPECT_STREQ(rig->db[rig.Slot(kHallMotion, 7)].name, "") << "shown, not stored";
 }
 
 TEST(DeviceTree, UnlinkedRecordsAndTheSelection) {

@@ -28,7 +28,6 @@ constexpr uint8_t kMeterReset = 0x80;
 
 constexpr const char* kNoModemText = "A Power Line Modem #2413U,2412S/U must be connected to save device(s) ID.";
 constexpr const char* kModemPicture = "2413u.bmp";
-constexpr const char* kDefaultPicture = "default.bmp";
 constexpr const char* kNoResponseText = "No response from device.";
 
 constexpr const char* kModemLines[] = {
@@ -312,8 +311,10 @@ InfoPanel BuildInfoPanel(Context& ctx, const DeviceSetupState&) {
       break;
     case SelectionKind::kDevice: {
       DeviceRecord& r = ctx.db[sel.slot];
+      // A record whose identity came from the modem's link data has no picture
+      // of its own yet: its kind's picture stands in.
       const std::string_view picture = PictureText(r);
-      p.picture = picture.empty() ? std::string(kDefaultPicture) : std::string(picture);
+      p.picture = picture.empty() ? std::string(PictureName(r.category, r.subcategory)) : std::string(picture);
       p.idLabel = true;
       const std::string kind(ProductName(r.category, r.subcategory));
       std::string identity = Format("%s    Cat %x:%x\nFirmware %s, IEV %d", kind.c_str(), r.category, r.subcategory,

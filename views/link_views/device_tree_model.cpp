@@ -44,12 +44,28 @@ bool IsDeviceKind(TreeItemKind kind) {
          kind == TreeItemKind::kDiscoveredDevice;
 }
 
-TreeItem DeviceItem(DeviceRecord& r, TreeItemKind kind) {
+// The item text of a record. A record of a further group that nothing has
+// identified yet (a sleeping device heard of only from the modem) is shown
+// with the name another record of the device holds; nothing is stored.
+std::string ShownText(const DeviceDatabase& db, DeviceRecord& r) {
+  if (r.name[0] != '\0' || r.IdentityKnown()) return DeviceItemText(r);
+  const uint32_t n = db.count < kMaxDevices ? db.count : kMaxDevices;
+  for (uint32_t i = 0; i < n; ++i) {
+    const DeviceRecord& other = db.records[i];
+    if (&other == &r || !(other.id == r.id) || other.name[0] == '\0') continue;
+    DeviceRecord shown = r;
+    CopyFixedText(shown.name, FixedText(other.name));
+    return DeviceItemText(shown);
+  }
+  return DeviceItemText(r);
+}
+
+TreeItem DeviceItem(const DeviceDatabase& db, DeviceRecord& r, TreeItemKind kind) {
   TreeItem item;
   item.kind = kind;
   item.key = MakeDeviceKey(r.group, r.id);
   item.group = r.group;
-  item.text = DeviceItemText(r);
+  item.text = ShownText(db, r);
   item.image = kind == TreeItemKind::kDevice ? DeviceItemImage(r) : kImageUnlinked;
   item.color = DeviceItemColor(r);
   return item;
@@ -251,6 +267,9 @@ bool RebuildTree(Context& ctx, DeviceTreeModel& model) {
     // The all-devices node stands whenever the table holds anything, and stays empty.
     const bool present = g == kAllDevicesGroup ? n > 0 : !byGroup[g].empty();
     if (!present) continue;
+    // A group shown for the first time (it has no label yet) opens, so its
+    // devices are in view; after that it keeps what the user chose.
+    if (ctx.groups.GroupLabel(group).empty()) ctx.groups.SetGroupExpanded(group, true);
     ctx.groups.PrepareForTree(group);
     TreeItem node;
     node.kind = TreeItemKind::kGroup;
@@ -264,15 +283,15 @@ bool RebuildTree(Context& ctx, DeviceTreeModel& model) {
       for (const uint16_t slot : byGroup[g]) {
         DeviceRecord& r = db.records[slot];
         if (r.InUse()) {
-          node.children.push_back(DeviceItem(r, TreeItemKind::kDevice));
+          node.children.push_back(DeviceItem(db, r, TreeItemKind::kDevice));
         } else if (r.linkFlags == kLinkRemovedBySystem) {
           if (!haveUnlinked && !haveDiscovered) unlinkedOrder = 0;
           haveUnlinked = true;
-          unlinked.children.push_back(DeviceItem(r, TreeItemKind::kUnlinkedDevice));
+          unlinked.children.push_back(DeviceItem(db, r, TreeItemKind::kUnlinkedDevice));
         } else {
           if (!haveUnlinked && !haveDiscovered) unlinkedOrder = 1;
           haveDiscovered = true;
-          discovered.children.push_back(DeviceItem(r, TreeItemKind::kDiscoveredDevice));
+          discovered.children.push_back(DeviceItem(db, r, TreeItemKind::kDiscoveredDevice));
         }
       }
     }
@@ -296,7 +315,7 @@ int RefreshDeviceItem(Context& ctx, DeviceTreeModel& model, uint32_t key) {
   int n = 0;
   ForEachItem(model.items, [&](TreeItem& item) {
     if (!IsDeviceKind(item.kind) || item.key != key) return;
-    item.text = DeviceItemText(r);
+    item.text = ShownText(ctx.db, r);
     item.color = DeviceItemColor(r);
     ++n;
   });
