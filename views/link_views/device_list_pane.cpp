@@ -391,7 +391,8 @@ int CTreeCtrl_PLM_ALDB::DropGroupAt(const QPoint& pos, uint32_t dragged) const {
 }
 
 void CTreeCtrl_PLM_ALDB::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->source() == this && event->mimeData()->hasFormat(QString::fromLatin1(kDeviceKeyMime))) {
+  // The key is looked up again at the drop, whoever sent it.
+  if (event->mimeData()->hasFormat(QString::fromLatin1(kDeviceKeyMime))) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
   } else {
