@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -177,8 +178,9 @@ class TreeLabelDelegate : public QStyledItemDelegate {
 CTreeCtrl_PLM_ALDB::CTreeCtrl_PLM_ALDB(Context& ctx, QWidget* parent) : QTreeWidget(parent), ctx_(ctx) {
   setObjectName(QStringLiteral("DeviceTree"));
   setHeaderHidden(true);
-  // Long names scroll sideways instead of being cut.
-  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Long names scroll sideways instead of being cut; the column is sized once
+  // per fill, not for every item put in.
+  header()->setSectionResizeMode(QHeaderView::Interactive);
   header()->setStretchLastSection(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setIconSize(QSize(kIconSize, kIconSize));
@@ -236,20 +238,30 @@ QTreeWidgetItem* CTreeCtrl_PLM_ALDB::MakeItem(const TreeItem& item) {
 void CTreeCtrl_PLM_ALDB::Fill() {
   filling_ = true;
   const QSignalBlocker block(this);
+  setUpdatesEnabled(false);
   const int scroll = verticalScrollBar()->value();
   clear();
   QTreeWidgetItem* selected = nullptr;
-  // Expanding needs the items in the tree: a second walk over both.
-  std::function<void(const TreeItem&, QTreeWidgetItem*)> settle = [&](const TreeItem& item, QTreeWidgetItem* q) {
+  // Expanding needs the items in the tree: a second walk over both. It also
+  // measures the widest line, which asking the view would take much longer.
+  const QFontMetrics metrics(font());
+  int widest = 0;
+  std::function<void(const TreeItem&, QTreeWidgetItem*, int)> settle = [&](const TreeItem& item, QTreeWidgetItem* q,
+                                                                           int depth) {
     q->setExpanded(item.expanded);
     if (item.selected && selected == nullptr) selected = q;
+    widest = std::max(widest, (depth + 1) * indentation() + kIconSize + metrics.horizontalAdvance(q->text(0)));
     for (int i = 0; i < q->childCount() && i < static_cast<int>(item.children.size()); ++i)
-      settle(item.children[static_cast<size_t>(i)], q->child(i));
+      settle(item.children[static_cast<size_t>(i)], q->child(i), depth + 1);
   };
-  for (const TreeItem& top : model_.items) addTopLevelItem(MakeItem(top));
-  for (int i = 0; i < topLevelItemCount(); ++i) settle(model_.items[static_cast<size_t>(i)], topLevelItem(i));
+  QList<QTreeWidgetItem*> tops;
+  for (const TreeItem& top : model_.items) tops.append(MakeItem(top));
+  addTopLevelItems(tops);
+  for (int i = 0; i < topLevelItemCount(); ++i) settle(model_.items[static_cast<size_t>(i)], topLevelItem(i), 0);
   if (selected != nullptr) setCurrentItem(selected);
+  setColumnWidth(0, widest + 16);
   verticalScrollBar()->setValue(scroll);
+  setUpdatesEnabled(true);
   filling_ = false;
 }
 
