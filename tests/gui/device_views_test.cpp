@@ -16,6 +16,7 @@
 #include "gui_rig.h"
 #include "house_window_rig.h"
 #include "views/device_setup/device_setup_model.h"
+#include "views/log_views/output_pane.h"
 
 namespace quorvel {
 namespace {
@@ -58,6 +59,22 @@ TEST(DeviceViews, OnSwitchesTheDimmerAndTheSliderFollowsItsStatus) {
   EXPECT_EQ(setup.Slider()->value(), SliderPositionForLevel(128));
   EXPECT_EQ(setup.LevelText()->text(), QStringLiteral(" 50% "));
   EXPECT_EQ(setup.Info()->Panel().caption.rfind("[2a.10.06]", 0), 0u) << setup.Info()->Panel().caption;
+}
+
+TEST(DeviceViews, TheLinkReportTabGetsTheTreeAndItsLinks) {
+  testing::ClearSettings();
+  HouseWindowRig rig;
+  ASSERT_TRUE(rig.ReadTheHouse());
+  rig.clock.Advance(3);
+  ASSERT_TRUE(rig.Tree().Rebuild());
+  CDPaneOutputWnd* output = rig.app->Frame()->OutputPane();
+  ASSERT_TRUE(output->linkReportRequested);
+  output->linkReportRequested();  // what releasing the mouse over the tab asks
+  const LogRows& lines = rig.ctx->log.Lines(LogChannel::LinkReport);
+  ASSERT_GT(lines.size(), 20u);
+  EXPECT_EQ(lines[0].text, "Power Line Modem (PLM)  [1e.65.a2]  PLM 2413U      (click/setup)");
+  EXPECT_EQ(lines[1].text, "GROUP [ 1 ] -- Computer Group  --");
+  EXPECT_EQ(lines[2].text.rfind(" =>> [ 2a.10.01 ]", 0), 0u) << lines[2].text;
 }
 
 TEST(DeviceViews, ALabelEditedInTheTreeSurvivesASaveAndARestart) {

@@ -529,6 +529,18 @@ TEST(AddOrJoin, AKnownDeviceJoinsTheGroup) {
   EXPECT_NE(std::find(activity.begin(), activity.end(), "Link 2A.10.06 to PLM 1E.65.A2 group 7"), activity.end());
 }
 
+// From the modem's view the group list is hidden: a known id joins the group
+// it holds, 5 until another was chosen.
+TEST(AddOrJoin, AKnownIdFromTheModemsViewJoinsTheHiddenListsGroup) {
+  SetupRig rig;
+  rig.Select(ModemKey(*rig));
+  ASSERT_FALSE(ApplySelectionMode(*rig, rig.state).groupList);
+  const std::string typed[3] = {"2a", "10", "06"};
+  EXPECT_TRUE(AddOrJoin(*rig, rig.state, typed).changed);
+  EXPECT_EQ(rig->tick.treeSelection, MakeDeviceKey(kGroupListStart, kLivingRoomLamp));
+  EXPECT_EQ(rig->linkOps.state.jobs[0].record[1], kGroupListStart);
+}
+
 TEST(AddOrJoin, LeavingTheDiscoveryAreaKeepsTheDevicesOwnRecord) {
   SetupRig rig;
   DeviceRecord& placed = rig.AddRecord(kLivingRoomLamp, kDiscoveryGroup);
