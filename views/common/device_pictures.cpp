@@ -19,8 +19,18 @@ const PictureFolder& ShippedPictures() {
   return folder;
 }
 
+QHash<QString, QPixmap>& PictureCache() {
+  static QHash<QString, QPixmap>* cache = [] {
+    auto* c = new QHash<QString, QPixmap>;
+    // Pixmaps must go while the application still stands.
+    qAddPostRoutine([] { PictureCache().clear(); });
+    return c;
+  }();
+  return *cache;
+}
+
 QPixmap DevicePicture(std::string_view storedName) {
-  static QHash<QString, QPixmap> cache;
+  QHash<QString, QPixmap>& cache = PictureCache();
   const QString key = QString::fromLatin1(storedName.data(), static_cast<qsizetype>(storedName.size()));
   const auto it = cache.constFind(key);
   if (it != cache.constEnd()) return *it;

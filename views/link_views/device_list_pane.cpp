@@ -2,6 +2,7 @@
 
 #include <QDrag>
 #include <QDragMoveEvent>
+#include <QCoreApplication>
 #include <QHash>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -83,8 +84,17 @@ const char* ImagePicture(int image) {
   }
 }
 
+QHash<int, QIcon>& IconCache() {
+  static QHash<int, QIcon>* cache = [] {
+    auto* c = new QHash<int, QIcon>;
+    qAddPostRoutine([] { IconCache().clear(); });  // icons go before the application does
+    return c;
+  }();
+  return *cache;
+}
+
 QIcon ItemIcon(const TreeItem& item, QStyle* style) {
-  static QHash<int, QIcon> cache;
+  QHash<int, QIcon>& cache = IconCache();
   // The modem's items show the modem, greyed while it has not answered.
   int slot = item.image;
   switch (item.kind) {
@@ -206,10 +216,13 @@ CTreeCtrl_PLM_ALDB::CTreeCtrl_PLM_ALDB(Context& ctx, QWidget* parent) : QTreeWid
 }
 
 bool CTreeCtrl_PLM_ALDB::Rebuild() {
-  // Nothing chosen yet once the modem answered: the window opens on the modem.
-  if (ctx_.tick.treeSelection == 0 && ctx_.db.plm.plmFound != 0) {
-    SelectTreeItem(ctx_, ModemKey(ctx_));
-    if (selectionChanged) selectionChanged();
+  // Nothing chosen yet once the modem first answered: the window opens on the modem.
+  if (!modemOffered_ && ctx_.db.plm.plmFound != 0) {
+    modemOffered_ = true;
+    if (ctx_.tick.treeSelection == 0) {
+      SelectTreeItem(ctx_, ModemKey(ctx_));
+      if (selectionChanged) selectionChanged();
+    }
   }
   if (!RebuildTree(ctx_, model_)) return false;
   Fill();

@@ -75,6 +75,7 @@ class CTreeCtrl_PLM_ALDB : public QTreeWidget {
   Context& ctx_;
   DeviceTreeModel model_;
   bool filling_ = false;
+  bool modemOffered_ = false;
 };
 
 class CDPane_PLM_Groups : public QDockWidget {
