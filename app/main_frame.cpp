@@ -387,6 +387,7 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::CreatePanes() {
   deviceList_ = new CDPane_PLM_Groups(ctx_, this);
   refs_.deviceList = deviceList_;
+  output_->linkReportRequested = [this] { deviceList_->Tree()->WriteLinkReport(); };
   controllerSelect_ = new CDPaneControlerSelect(ctx_, this);
   refs_.controllerSelect = controllerSelect_;
   for (QDockWidget* pane : {static_cast<QDockWidget*>(deviceList_), static_cast<QDockWidget*>(output_),
@@ -398,7 +399,8 @@ void CMainFrame::CreatePanes() {
   addDockWidget(Qt::LeftDockWidgetArea, deviceList_);
   addDockWidget(Qt::BottomDockWidgetArea, output_);
   addDockWidget(Qt::RightDockWidgetArea, controllerSelect_);
-  resizeDocks({deviceList_, controllerSelect_}, {200, 200}, Qt::Horizontal);
+  // The tree's lines hold an id and a name: the pane opens wide enough for them.
+  resizeDocks({deviceList_, controllerSelect_}, {kDeviceListWidth, 200}, Qt::Horizontal);
   resizeDocks({output_}, {100}, Qt::Vertical);
   deviceList_->show();
   deviceList_->raise();

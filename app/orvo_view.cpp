@@ -60,6 +60,20 @@ void COrvoView::InitialUpdate(std::function<void()> tick) {
   tabs_->addTab(timeEvents, QString::fromLatin1(kTabTimeEvents));
   tabs_->addTab(logicEvents, QString::fromLatin1(kTabLogicEvents));
   tabs_->tabBar()->installEventFilter(this);
+  if (refs_.deviceList != nullptr) {
+    // The device tree drives the setup window, and the window's commands change the tree.
+    CTreeCtrl_PLM_ALDB* tree = refs_.deviceList->Tree();
+    tree->selectionChanged = [device] { device->SelectionChanged(); };
+    tree->onLevel = [device] { return device->State().onLevel; };
+    tree->rebuilt = [device] { device->RefreshDeviceDisplay(); };
+    device->treeDragging = [tree] { return tree->Model().dragging; };
+    device->treeChanged = [this, tree] {
+      if (!tree->Rebuild()) return;  // the tick rebuilds it shortly
+      tree->SelectKey(ctx_.tick.treeSelection);
+    };
+    treeReselect = [tree] { tree->ReselectCurrent(); };
+    treeSelectRoot = [tree] { tree->SelectRoot(); };
+  }
   ActivateTab(0);
 
   tick_ = std::move(tick);

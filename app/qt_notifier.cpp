@@ -25,8 +25,9 @@ bool Has(ViewRefresh what, ViewRefresh bit) {
 
 void QtNotifier::Refresh(ViewRefresh what) {
   if (refs_ != nullptr) {
-    if (Has(what, ViewRefresh::DeviceTree) && refs_->deviceList) refs_->deviceList->update();
-    if (Has(what, ViewRefresh::DeviceSetup) && refs_->deviceSetup) refs_->deviceSetup->update();
+    if (Has(what, ViewRefresh::DeviceTree) && refs_->deviceList) refs_->deviceList->Tree()->Rebuild();
+    if (Has(what, ViewRefresh::DeviceSetup) && refs_->deviceSetup) refs_->deviceSetup->RefreshDeviceDisplay();
+    if (Has(what, ViewRefresh::TablesMerged) && refs_->deviceSetup) refs_->deviceSetup->SelectionChanged();
     if (Has(what, ViewRefresh::ControllerList) && refs_->controllerSelect) refs_->controllerSelect->update();
     if (Has(what, ViewRefresh::TimeEvents) && refs_->timeEvents) refs_->timeEvents->update();
     if (Has(what, ViewRefresh::LogicEvents) && refs_->logicEvents) refs_->logicEvents->update();
@@ -35,10 +36,10 @@ void QtNotifier::Refresh(ViewRefresh what) {
   if (onRefresh) onRefresh(what);
 }
 
-void QtNotifier::DeviceChanged(uint32_t) {
+void QtNotifier::DeviceChanged(uint32_t deviceKey) {
   if (refs_ == nullptr) return;
-  if (refs_->deviceList) refs_->deviceList->update();
-  if (refs_->deviceSetup) refs_->deviceSetup->update();
+  if (refs_->deviceList) refs_->deviceList->Tree()->RefreshDeviceItem(deviceKey);
+  if (refs_->deviceSetup) refs_->deviceSetup->RefreshDeviceDisplay();
 }
 
 void QtNotifier::ShowMessage(std::string_view title, std::string_view text) {

@@ -112,6 +112,9 @@ const std::vector<OptionRow>& Rows() {
       {"--screenshot-dialogs", "DIR",
        "with the window: write PNGs of the Setup dialog and the help window into DIR at the same moment, then end",
        Text(&SessionOptions::screenshotDialogs, "the screenshot folder")},
+      {"--screenshots", "DIR",
+       "write a PNG of every tab and pane, and of Device Setup with the modem, a dimmer and a keypad, into DIR",
+       Text(&SessionOptions::screenshotDir, "the screenshot folder")},
       {"--screenshot-after", "N", "wait at most N seconds for the link table before the picture (default 60)",
        [](SessionOptions& o, const std::string& v, std::string& error) {
          if (ReadCount(v, o.screenshotAfter)) return true;

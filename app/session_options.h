@@ -31,6 +31,9 @@ struct SessionOptions {
   // With the window: at the same moment, PNGs of the Setup dialog and of the
   // help window ("setup_dialog.png", "help_window.png") in this folder.
   std::string screenshotDialogs;
+  // With the window: one PNG per tab and pane, and the Device Setup tab with the
+  // modem, a dimmer and a keypad selected, into this folder; then the end.
+  std::string screenshotDir;
   // With the window: print the times to the window shown and to the modem's
   // link table read (bounded by screenshotAfter), then end.
   bool startupTimes = false;

@@ -5,11 +5,13 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "app/main_frame.h"
 #include "app/orvo_app.h"
 #include "app/orvo_view.h"
 #include "app/qt_notifier.h"
+#include "app/screenshot_tour.h"
 #include "app/session.h"
 #include "device/device_database.h"
 #include "views/setup/setup_dialog.h"
@@ -63,8 +65,8 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
   QApplication::setOrganizationName(QString::fromLatin1(kSettingsCompany));
   QApplication::setApplicationName(QString::fromLatin1(kSettingsProgram));
   QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
-  const bool unattended =
-      !options.screenshotFile.empty() || !options.screenshotDialogs.empty() || options.startupTimes;
+  const bool unattended = !options.screenshotFile.empty() || !options.screenshotDialogs.empty() ||
+                          !options.screenshotDir.empty() || options.startupTimes;
   notifier.modalMessages = !unattended;
 
   // The document: the run object loads the five files as it starts.
@@ -97,6 +99,7 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
   }
   // A run without a user watches for the modem's table after every tick.
   QTimer watch;
+  std::unique_ptr<ScreenshotTour> tour;
   if (unattended) {
     watch.setInterval(kTickMillis);
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -109,6 +112,18 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
       }
       if (!read && !timedOut) return;
       if (!shownReported && options.startupTimes) return;
+      if (!options.screenshotDir.empty() && read && !tour) {
+        watch.stop();
+        tour = std::make_unique<ScreenshotTour>(app, ctx, options.screenshotDir, options.screenshotAfter * 1000,
+                                                [&](bool ok) {
+                                                  // The dialogs join the tour, so one folder shows every window.
+                                                  if (!ok || !SaveDialogPictures(app, ctx, options.screenshotDir))
+                                                    pictureFailed = true;
+                                                  app.Frame()->close();
+                                                });
+        tour->Start();
+        return;
+      }
       // Let the panes take in the last lines before the picture (SavePicture).
       if (!options.screenshotFile.empty() && !SavePicture(*app.Frame(), options.screenshotFile))
         pictureFailed = true;

@@ -72,6 +72,15 @@ LinkJob NewSlotJob(const DeviceRecord& target, uint8_t displayGroup, int k, cons
   return job;
 }
 
+// The same for a preparer that knows the run: a table never read is marked,
+// so that its slot check decides alone whether the record may go there.
+LinkJob NewSlotJob(const Context& ctx, const DeviceRecord& target, uint8_t displayGroup, int k,
+                   const uint8_t record[8]) {
+  LinkJob job = NewSlotJob(target, displayGroup, k, record);
+  job.tableUnread = !LinkTableKnown(ctx, target.id);
+  return job;
+}
+
 // A job rewriting records in place (removals, updates) needs no check.
 
 // A job rewriting an existing link of the device at its stored address. An
@@ -85,8 +94,7 @@ LinkJob StoredAddressJob(const DeviceRecord& target, uint8_t displayGroup, int k
 }
 
 void LogTableFull(Context& ctx, const InsteonId& id) {
-  ctx.log.LogActivityFormatted("Link table of %02X.%02X.%02X is full (%d links): no link written", id.b[0], id.b[1], id.b[2],
-      kWritableLinkSlots);
+  ctx.log.LogActivityFormatted("No free link slot in %02X.%02X.%02X", id.b[0], id.b[1], id.b[2]);
 }
 
 // Preparers overwrite the job slots; one that ran over a write in progress
@@ -294,13 +302,41 @@ void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
   if (++job.readBackWait > limit) Conclude(ctx, job, i1, false);
 }
 
+// The next slot after `checked` that the device's mirror shows free, read from a
+// record in use (the one the check just taught); a record taken out of its
+// group (0x02) keeps an old mirror. Searching on from the slot just found in use
+// means the check always moves on, so it ends.
+int NextFreeLinkSlot(const Context& ctx, const InsteonId& id, int checked) {
+  const DeviceDatabase& db = ctx.db;
+  int slot = -1;
+  const uint32_t n = db.count < kMaxDevices + 1 ? db.count : kMaxDevices + 1;
+  for (uint32_t i = 0; i < n && slot < 0; ++i) {
+    if (db.records[i].id == id && db.records[i].InUse()) slot = static_cast<int>(i);
+  }
+  if (slot < 0) slot = db.FindDevice(id);
+  if (slot < 0) return -1;
+  for (int k = checked + 1; k < kWritableLinkSlots; ++k) {
+    if (!db[slot].links[k].InUse()) return k;
+  }
+  return -1;
+}
+
 // The slot a new record was meant for, as the device showed it. In use: the
 // database learns that record and the job moves to the next free slot, or ends
 // when the device already holds the very record.
 void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete) {
   LinkJobs& s = ctx.linkOps.state;
+  if (!complete && job.tableUnread) {
+    // Nothing is known of this table: the slot may hold the device's first
+    // link, which a blind write would overwrite.
+    ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: its link table could not be read",
+                                 job.target.b[0], job.target.b[1], job.target.b[2]);
+    ++s.writesFailed;
+    FinishJob(ctx, job);
+    return;
+  }
   if (!complete || (job.readBack[0] & kRecordInUse) == 0) {
-    // Free, or no answer: the write and its read-back decide.
+    // Free, or no answer from a table read before: the write and its read-back decide.
     job.phase = LinkJobPhase::kWrite;
     ForgetReadBack(job);
     return;
@@ -311,8 +347,7 @@ void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete) {
     FinishJob(ctx, job);
     return;
   }
-  const int slot = ctx.db.FindDevice(job.target);
-  const int k = slot >= 0 ? FindFreeLinkSlot(ctx.db[slot]) : -1;
+  const int k = NextFreeLinkSlot(ctx, job.target, JobLinkSlot(job));
   if (k < 0) {
     LogTableFull(ctx, job.target);
     ++s.writesFailed;
@@ -527,6 +562,17 @@ void OnLinkJobPeekReply(Context& ctx, const uint8_t* frame, size_t length) {
 
 // --- Preparers ------------------------------------------------------------------
 
+bool LinkTableKnown(const Context& ctx, const InsteonId& id) {
+  if (ctx.linkReader.TableReadThisRun(id)) return true;
+  bool known = false;
+  const uint32_t n = ctx.db.count < kMaxDevices + 1 ? ctx.db.count : kMaxDevices + 1;
+  for (uint32_t i = 0; i < n && !known; ++i) {
+    const DeviceRecord& r = ctx.db.records[i];
+    known = r.InUse() && r.id == id && r.linkCount > 0;
+  }
+  return known;
+}
+
 int FindFreeLinkSlot(const DeviceRecord& r) {
   for (int k = 0; k < kWritableLinkSlots; ++k) {
     if (!r.links[k].InUse()) return k;
@@ -549,7 +595,7 @@ bool LinkDeviceToPlmGroup(Context& ctx, int deviceSlot, uint8_t group) {
   }
   uint8_t record[8] = {kResponderRecordFlags, group, plm.b[0], plm.b[1], plm.b[2], 0, 0, 0};
   PlmResponderData(r, record[5], record[6]);
-  const LinkJob job = NewSlotJob(r, group, k, record);
+  const LinkJob job = NewSlotJob(ctx, r, group, k, record);
   SetJobs(ctx, &job, nullptr);
   ctx.log.LogActivityFormatted("Link %02X.%02X.%02X to PLM %02X.%02X.%02X group %d", r.id.b[0], r.id.b[1], r.id.b[2], plm.b[0], plm.b[1],
       plm.b[2], group);
@@ -596,7 +642,7 @@ bool LinkDeviceToComputerGroup(Context& ctx, int deviceSlot, uint8_t oldGroup, u
   }
   uint8_t record[8] = {kResponderRecordFlags, newGroup, plm.b[0], plm.b[1], plm.b[2], 0, 0, 0};
   PlmResponderData(r, record[5], record[6]);
-  LinkJob job = NewSlotJob(r, display, k, record);
+  LinkJob job = NewSlotJob(ctx, r, display, k, record);
   // The device's own link to the modem is turned into the new group in place.
   if (rewrite) job.phase = LinkJobPhase::kWrite;
   SetJobs(ctx, &job, nullptr);
@@ -621,7 +667,7 @@ bool LinkControllerResponder(Context& ctx, int controllerSlot, uint8_t group, in
     LogTableFull(ctx, c.id);
   } else {
     const uint8_t record[8] = {kControllerRecordFlags, group, rs.id.b[0], rs.id.b[1], rs.id.b[2], group, 0, 0};
-    job0 = NewSlotJob(c, group, k, record);
+    job0 = NewSlotJob(ctx, c, group, k, record);
     have0 = true;
   }
 
@@ -635,7 +681,7 @@ bool LinkControllerResponder(Context& ctx, int controllerSlot, uint8_t group, in
         record[5] = 0xFF;
         record[6] = 0x00;
       }
-      job1 = NewSlotJob(rs, group, k, record);
+      job1 = NewSlotJob(ctx, rs, group, k, record);
       have1 = true;
     }
   }
@@ -734,6 +780,10 @@ void RemovePlmLinkForDevice(Context& ctx, DeviceRecord& record) {
           record.id.b[2]);
     }
   }
+  DeletePlmRecordForDevice(ctx, record);
+}
+
+void DeletePlmRecordForDevice(Context& ctx, const DeviceRecord& record) {
   const uint8_t del[10] = {0x6F, 0x80, record.linkFlags, record.group, record.id.b[0], record.id.b[1],
                            record.id.b[2], 0, 0, 0};
   EnqueueModemCommand(ctx, del, sizeof del);

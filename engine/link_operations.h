@@ -66,6 +66,9 @@ struct LinkJob {
   bool readBackArrived = false;
   // A device whose table is mirrored: the link slot the record goes to (-1 none).
   int linkSlot = -1;
+  // The target's link table was never read when the job was prepared: a slot
+  // that does not answer its check is not written blind.
+  bool tableUnread = false;
 
   bool Started() const { return phase != LinkJobPhase::kIdle && i1State == 0; }
   bool Idle() const { return phase == LinkJobPhase::kIdle && i1State == 0; }
@@ -129,6 +132,9 @@ void OnLinkJobPeekReply(Context& ctx, const uint8_t* frame, size_t length);
 
 // First slot 0..31 whose flags bit 7 is clear, or -1.
 int FindFreeLinkSlot(const DeviceRecord& r);
+// The device's link table is known: a record of it holds links, or its table
+// gave a record in this run (an empty table that was read counts).
+bool LinkTableKnown(const Context& ctx, const InsteonId& id);
 
 bool LinkDeviceToPlmGroup(Context& ctx, int deviceSlot, uint8_t group);
 bool LinkDeviceToComputerGroup(Context& ctx, int deviceSlot, uint8_t oldGroup, uint8_t newGroup);
@@ -142,6 +148,10 @@ bool UpdateSecondLink(Context& ctx, int deviceSlot, int linkSlot, uint8_t group,
 // Modem side, queued as modem commands.
 void AddPlmLinkForDevice(Context& ctx, DeviceRecord& record);
 void RemovePlmLinkForDevice(Context& ctx, DeviceRecord& record);
+// The modem's half of that alone: delete its record for the device's group
+// (0x6F 0x80) and read the next record back (0x6C). The device keeps its own
+// records, as when a move into another group rewrites them in place.
+void DeletePlmRecordForDevice(Context& ctx, const DeviceRecord& record);
 void FindPlmLink(Context& ctx, uint8_t group, const InsteonId& id);
 
 inline constexpr const char* kWaitForOperationText = "Please wait for current operation to finish.";

@@ -40,6 +40,10 @@ struct MainTick {
   // row count of the setup window's link list.
   DeviceKey treeSelection = 0;
   int linkListRows = 0;
+  // The tree's selection as the event editors take it: passed on only once the
+  // stored details are merged, so an editor never names a record of the
+  // half-read table.
+  DeviceKey editorSelection = 0;
 
   // Per-second housekeeping.
   int16_t lastSecond = 0;

@@ -47,6 +47,7 @@ bool Store(Context& ctx, int slot, const uint8_t raw[10], const InsteonId& devic
   ctx.engine.linkStored = true;
   ctx.refresh.linkStored = true;
   ++ctx.linkReader.recordsStored;
+  ctx.linkReader.NoteTableRead(device);
   return true;
 }
 
@@ -143,6 +144,20 @@ int LinkSlotForAddress(uint16_t address) {
   const int top = address | 0x0FFF;
   const int slot = (top - last) / 8;
   return slot < kReadableLinks ? slot : -1;
+}
+
+bool LinkReader::TableReadThisRun(const InsteonId& id) const {
+  const int n = std::min(tablesReadCount, kTablesReadMax);
+  for (int i = 0; i < n; ++i) {
+    if (tablesRead[i] == id.Value()) return true;
+  }
+  return false;
+}
+
+void LinkReader::NoteTableRead(const InsteonId& id) {
+  // Only as many devices as the table holds can be read; a full list stays as it is.
+  if (TableReadThisRun(id) || tablesReadCount >= kTablesReadMax) return;
+  tablesRead[tablesReadCount++] = id.Value();
 }
 
 int StartLinkRead(Context& ctx, DeviceRecord& record) {

@@ -53,6 +53,15 @@ struct LinkReader {
   int extendedQuietSteps = 0;
   int extendedRetries = 0;
 
+  // Devices whose table gave at least one record in this run: an empty table
+  // that was read is told apart from one never read (a link write must not
+  // guess at a slot of a table it never saw).
+  static constexpr int kTablesReadMax = 512;
+  uint32_t tablesRead[kTablesReadMax] = {};
+  int tablesReadCount = 0;
+  bool TableReadThisRun(const InsteonId& id) const;
+  void NoteTableRead(const InsteonId& id);
+
   // For the run summary.
   uint32_t recordsStored = 0;  // link records stored over the whole run
   uint32_t readsStarted = 0;

@@ -242,7 +242,7 @@ TEST(FullLinkTable, GetsNoJobAndSaysSo) {
   EXPECT_FALSE(LinkDeviceToPlmGroup(*n.ctx, s.dimmer1, 5));
   EXPECT_EQ(n.ctx->linkOps.state.jobCount, 0);
   EXPECT_FALSE(LinkOperationRunning(*n.ctx));
-  EXPECT_EQ(n.LinkLines(), std::vector<std::string>{"Link table of 20.00.01 is full (32 links): no link written"});
+  EXPECT_EQ(n.LinkLines(), std::vector<std::string>{"No free link slot in 20.00.01"});
 
   // A full responder: the controller's side alone is written.
   ASSERT_TRUE(LinkControllerResponder(*n.ctx, s.keypad1, 6, s.dimmer1, 0x80));
@@ -409,6 +409,54 @@ TEST(UnreadTable, KeepsItsRecordsAndTheDatabaseLearnsThem) {
   }
 }
 
+// A table never read whose first slot does not answer its check: the job ends
+// with a line and the device keeps the record it holds there. A table that was
+// read (here: an empty one) is written after the same silence.
+TEST(UnreadTable, ASlotThatDoesNotAnswerIsNotWrittenBlind) {
+  for (const bool i1 : {false, true}) {
+    SCOPED_TRACE(i1 ? "i1" : "i2");
+    LinkNet n;
+    const InsteonId id = InsteonId::From(0x40, 0x00, 0x02);
+    n.AddSimDevice(id, 0x01, 0x20, i1 ? sim::kEngineI1 : sim::kEngineI2);
+    n.Start();
+    sim::SimDevice& d = n.Sim(id);
+    d.SetLinkAt(0, Entry(0xA2, 3, kKeypad, 0xC0, 0x1C, 3));
+    for (uint16_t a = 0x0FF8; a <= 0x0FFF; ++a) d.loseAnswers[a] = 1000;
+    const int slot = n.AddRecord(id, 30, i1 ? kEngineI1 : kEngineI2, /*mirrorTable=*/false);
+    ASSERT_TRUE(LinkDeviceToPlmGroup(*n.ctx, slot, 5));
+    EXPECT_TRUE(n.ctx->linkOps.state.jobs[0].tableUnread);
+    ASSERT_TRUE(n.RunToEnd(20000));
+    EXPECT_EQ(Show(d.LinkAt(0)), Show(Entry(0xA2, 3, kKeypad, 0xC0, 0x1C, 3))) << "the device's first link stays";
+    EXPECT_EQ(n.LinkLines().back(), "Link write to 40.00.02 skipped: its link table could not be read");
+    EXPECT_EQ(n.ctx->linkOps.state.writesFailed, 1u);
+
+    // Once its table was read, the slot the reader saw free is written, silence or not.
+    n.ctx->linkReader.NoteTableRead(id);
+    d.SetLinkAt(0, sim::LinkEntry{});
+    ASSERT_TRUE(LinkDeviceToPlmGroup(*n.ctx, slot, 5));
+    EXPECT_FALSE(n.ctx->linkOps.state.jobs[0].tableUnread);
+    ASSERT_TRUE(n.RunToEnd(20000));
+    EXPECT_EQ(Show(d.LinkAt(0)), Show(Entry(0xA2, 5, kSimModemId, 0xFE, 0x1C, 0)));
+  }
+}
+
+// A device taken out of its only group while its record is written (leaving
+// the discovery area): its record is no longer in use and its mirror goes
+// stale, yet the slot check moves on past each used slot and the job ends.
+TEST(SlotCheck, MovesOnWhenTheDevicesRecordLeftItsGroup) {
+  LinkNet n;
+  const Slots s = BuildHouse(n);
+  DeviceRecord& r = n.ctx->db[s.relay1];
+  for (LinkRecord& l : r.links) l = LinkRecord{};
+  r.linkCount = 0;
+  n.ctx->linkReader.NoteTableRead(kRelay);
+  ASSERT_TRUE(LinkDeviceToPlmGroup(*n.ctx, s.relay1, 5));
+  r.linkFlags = kRemovedRecordFlags;
+  ASSERT_TRUE(n.RunToEnd(20000)) << "the check does not read slot 0 for ever";
+  EXPECT_EQ(Show(n.Sim(kRelay).LinkAt(3)), Show(Entry(0xA2, 5, kSimModemId, 0xFF, 0x00, 0)));
+  EXPECT_EQ(Show(n.Sim(kRelay).LinkAt(0)), Show(Entry(0xA2, 1, kSimModemId, 0xFF, 0x00, 0)));
+}
+
 // The ids and addresses of the jobs a preparer leaves, without running them.
 TEST(Preparers, AddressesAndRecordsOfTheJobs) {
   LinkNet n;
@@ -457,6 +505,9 @@ TEST(WriteLine, NamesTheWirelessKindsWayOfTakingIt) {
     n.AddSimDevice(id, c.category, c.subcategory, sim::kEngineI2cs);
     n.Start();
     const int slot = n.AddRecord(id, 1, kEngineI2cs);
+    // An i2cs device refuses a modem it is not linked to: its empty table counts
+    // as read, so the write goes out rather than waiting for a slot check.
+    n.ctx->linkReader.NoteTableRead(id);
     ASSERT_TRUE(LinkDeviceToPlmGroup(*n.ctx, slot, 5));
     ASSERT_TRUE(n.RunToEnd());
     const std::vector<std::string> lines = n.LinkLines();

@@ -142,7 +142,7 @@ class LinkNet {
   std::vector<std::string> LinkLines() const {
     std::vector<std::string> out;
     for (const std::string& t : Activity()) {
-      for (const char* start : {"Link", "UnLink", "PLM Group", "Please wait"}) {
+      for (const char* start : {"Link", "UnLink", "PLM Group", "Please wait", "No free link slot"}) {
         if (t.rfind(start, 0) == 0) {
           out.push_back(t);
           break;

@@ -1,0 +1,113 @@
+#include "app/screenshot_tour.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <cstdio>
+
+#include "app/controller_select_pane.h"
+#include "app/main_frame.h"
+#include "app/orvo_app.h"
+#include "app/orvo_view.h"
+#include "device/device_catalogue.h"
+#include "engine/context.h"
+#include "views/device_setup/device_setup_model.h"
+#include "views/link_views/device_list_pane.h"
+#include "views/log_views/output_pane.h"
+
+namespace quorvel {
+
+namespace {
+
+// The device's table was read and no read is under way.
+bool LinksRead(const Context& ctx, DeviceKey key) {
+  const int slot = ctx.db.FindDeviceByKey(key);
+  return slot < 0 || (ctx.db[slot].linkCount > 0 && !ctx.linkReader.Busy());
+}
+
+// Lets the windows take in what changed before a picture.
+void Settle() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+}  // namespace
+
+ScreenshotTour::ScreenshotTour(COrvoApp& app, Context& ctx, std::string folder, int64_t waitMillis,
+                               std::function<void(bool)> done)
+    : app_(app), ctx_(ctx), folder_(std::move(folder)), waitMillis_(waitMillis), done_(std::move(done)) {
+  timer_.setInterval(500);
+  connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+}
+
+void ScreenshotTour::Start() {
+  QDir().mkpath(QString::fromStdString(folder_));
+  // The first dimmer that is not a keypad, and the first keypad, of the table.
+  const uint32_t n = ctx_.db.count < kMaxDevices ? ctx_.db.count : kMaxDevices;
+  for (uint32_t i = 0; i < n; ++i) {
+    const DeviceRecord& r = ctx_.db.records[i];
+    if (!r.InUse()) continue;
+    const DeviceKey key = MakeDeviceKey(r.group, r.id);
+    if (keypad_ == 0 && IsKeypadLinc(r)) keypad_ = key;
+    if (dimmer_ == 0 && r.category == 0x01 && !IsKeypadLinc(r)) dimmer_ = key;
+  }
+  started_ = std::chrono::steady_clock::now();
+  timer_.start();
+}
+
+void ScreenshotTour::Poll() {
+  const auto waited =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
+  const bool read = LinksRead(ctx_, dimmer_) && LinksRead(ctx_, keypad_);
+  if (!read && waited < waitMillis_) {
+    // Ask for what the polling has not read yet, as a user would.
+    if (++polls_ % 8 == 1) {
+      for (const DeviceKey key : {dimmer_, keypad_})
+        if (key != 0 && !LinksRead(ctx_, key)) RefreshLinkList(ctx_, key);
+    }
+    return;
+  }
+  timer_.stop();
+  if (!read) std::fprintf(stderr, "quorvel: the link tables were not all read in time\n");
+  Shoot();
+}
+
+bool ScreenshotTour::Save(QWidget* widget, const char* name) {
+  Settle();
+  const QString path = QDir(QString::fromStdString(folder_)).filePath(QString::fromLatin1(name));
+  if (widget != nullptr && widget->grab().save(path, "PNG")) {
+    std::printf("%s\n", qPrintable(path));
+    return true;
+  }
+  std::fprintf(stderr, "quorvel: could not write %s\n", qPrintable(path));
+  return false;
+}
+
+void ScreenshotTour::Shoot() {
+  CMainFrame* frame = app_.Frame();
+  COrvoView* view = app_.View();
+  bool ok = frame != nullptr && view != nullptr;
+  if (ok) {
+    static constexpr const char* kTabs[] = {"tab-device-setup.png", "tab-controller-setup.png", "tab-time-events.png",
+                                            "tab-logic-events.png"};
+    for (int tab = 0; tab < 4; ++tab) {
+      view->ActivateTab(tab);
+      ok &= Save(frame, kTabs[tab]);
+      if (tab == 1) ok &= Save(frame->ControllerSelectPane(), "pane-controller-select.png");
+    }
+    view->ActivateTab(0);
+    ok &= Save(frame->DeviceListPane(), "pane-device-list.png");
+    ok &= Save(frame->OutputPane(), "pane-output.png");
+    CTreeCtrl_PLM_ALDB* tree = frame->DeviceListPane()->Tree();
+    const std::pair<DeviceKey, const char*> shots[] = {
+        {ModemKey(ctx_), "device-setup-modem.png"}, {dimmer_, "device-setup-dimmer.png"},
+        {keypad_, "device-setup-keypad.png"}};
+    for (const auto& [key, name] : shots) {
+      if (key == 0) continue;
+      tree->SelectKey(key);
+      ok &= Save(frame, name);
+    }
+  }
+  if (done_) done_(ok);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,43 @@
+#pragma once
+// The pictures `scripts/screenshot --all` asks for: one per tab of the view,
+// one per dock pane, and the Device Setup tab with the modem, a dimmer and a
+// keypad selected (their link tables read first, within a bound), so that
+// every window can be looked at without a display.
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "device/device_record.h"
+
+namespace quorvel {
+
+struct Context;
+class COrvoApp;
+
+class ScreenshotTour : public QObject {
+ public:
+  // Waits at most `waitMillis` for the chosen devices' link tables; `done`
+  // is called once every picture is written (false when one could not be).
+  ScreenshotTour(COrvoApp& app, Context& ctx, std::string folder, int64_t waitMillis, std::function<void(bool)> done);
+  void Start();
+
+ private:
+  void Poll();
+  void Shoot();
+  bool Save(QWidget* widget, const char* name);
+
+  COrvoApp& app_;
+  Context& ctx_;
+  std::string folder_;
+  int64_t waitMillis_;
+  std::function<void(bool)> done_;
+  QTimer timer_;
+  std::chrono::steady_clock::time_point started_;
+  DeviceKey dimmer_ = 0;
+  DeviceKey keypad_ = 0;
+  int polls_ = 0;
+};
+
+}  // namespace quorvel
