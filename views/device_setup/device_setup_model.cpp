@@ -26,7 +26,7 @@ constexpr uint8_t kEnterLinking = 0x09;
 constexpr uint8_t kEnterUnlinking = 0x0A;
 constexpr uint8_t kMeterReset = 0x80;
 
-constexpr const char* kNoModemText = "A Power Line Modem #2413U,2412S/U must be connected to save device(s) ID.";
+constexpr const char* kModemNeededText = "A Power Line Modem #2413U,2412S/U must be connected to save device(s) ID.";
 constexpr const char* kModemPicture = "2413u.bmp";
 constexpr const char* kNoResponseText = "No response from device.";
 
@@ -290,7 +290,7 @@ InfoPanel BuildInfoPanel(Context& ctx, const DeviceSetupState&) {
   const PlmInfo& plm = ctx.db.plm;
   if (plm.plmFound == 0) {
     p.noModem = true;
-    p.lines.push_back(kNoModemText);
+    p.lines.push_back(kModemNeededText);
   }
   const Selection sel = ResolveSelection(ctx, ctx.tick.treeSelection);
   switch (sel.kind) {
