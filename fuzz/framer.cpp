@@ -1,6 +1,7 @@
 // Arbitrary bytes from the line into the receive side: whatever arrives, the
-// framer stays within its buffer, hands on only whole frames of known codes, and
-// keeps its decoded lines within their bound.
+// framer stays within its buffer, hands on only whole frames of known codes
+// (echoes only when they end in ACK or NAK), and keeps its decoded lines within
+// their bound.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,8 @@ class CheckingHandler final : public FrameHandler {
     if (length < 2 || frame[0] != kFrameStart) __builtin_trap();
     if (!FrameHasAction(frame[1])) __builtin_trap();
     if (length != FrameLength(frame[1], length > 5 ? frame[5] : 0)) __builtin_trap();
+    // An echo that does not end in ACK or NAK began at a stray start byte.
+    if (FrameEndsInAck(frame[1]) && frame[length - 1] != 0x06 && frame[length - 1] != 0x15) __builtin_trap();
   }
 };
 
