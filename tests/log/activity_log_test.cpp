@@ -120,6 +120,30 @@ TEST(ActivityLog, TraceChannelsHoldAThousandAndTheQueuedTabAll) {
   EXPECT_EQ(rig->log.Lines(LogChannel::OnLog).size(), 1000u);
 }
 
+// A full channel hands the storage of the rows it removes to the lines it adds.
+// A long line's storage must not go round with it: in time every row would
+// hold the longest line ever logged, and a noisy line would grow the log for
+// hours. Short lines after a few long ones leave the channel's storage as it
+// was before them.
+TEST(ActivityLog, AFullChannelKeepsItsSizeAfterLongLines) {
+  testing::TestRig rig;
+  auto storage = [&] {
+    size_t total = 0;
+    for (const LogLine& line : rig->log.Lines(LogChannel::InsteonTraffic)) total += line.text.capacity();
+    return total;
+  };
+  auto shortLines = [&](int n) {
+    for (int i = 0; i < n; ++i) rig->log.LogTraffic(" 02 6A 06");
+  };
+  shortLines(3 * kChannelEntryLimit);
+  const size_t before = storage();
+  for (size_t length : {300u, 1000u, 5000u}) rig->log.LogTraffic("Skipped bytes:" + std::string(length, 'x'));
+  shortLines(3 * kChannelEntryLimit);
+  EXPECT_EQ(storage(), before);
+  for (const LogLine& line : rig->log.Lines(LogChannel::InsteonTraffic))
+    ASSERT_LE(line.text.capacity(), 2 * TraceList::kRowTextCapacity);
+}
+
 TEST(ActivityLog, QueuedLinesRemindHowToWakeWirelessDevices) {
   struct Case {
     const char* what;
