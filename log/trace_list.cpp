@@ -100,6 +100,21 @@ void TraceList::Clear() {
   topRow_ = 0;
 }
 
+void TraceList::Reset() {
+  for (LogLine& row : rows_) {
+    if (row.text.capacity() == RowTextCapacity()) spare_.push_back(std::move(row.text));
+  }
+  rows_.clear();
+  rowFlags_.clear();
+  maxEntries_ = INT_MAX;
+  limitEnabled_ = false;
+  removedCount_ = 0;
+  droppedEntries_ = 0;
+  topRow_ = 0;
+  lineHeight_ = 0;
+  visibleHeight_ = 0;
+}
+
 void TraceList::ToggleSelected(int row) {
   if (row < 0 || row >= Count()) return;
   rowFlags_[static_cast<size_t>(row)] ^= kSelected;

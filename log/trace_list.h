@@ -31,6 +31,11 @@ class TraceList {
   void SetMaxEntries(int n);
   // Empties the list. The removal count is kept, so a later notice counts on.
   void Clear();
+  // Makes the list as it was made, without limit, counts or view; the storage
+  // of its rows is kept for the lines to come. A run that starts over with the
+  // same lists (a fuzz target, a decoder between captures) then need not
+  // allocate them again.
+  void Reset();
   // An empty string with room for kRowTextCapacity characters, the storage of
   // a removed row when there is one: a caller that builds its entry in it adds
   // lines without allocating once the list is full.
