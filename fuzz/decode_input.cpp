@@ -58,16 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (streamed.bytes != lines.bytes || streamed.bad != lines.bad) __builtin_trap();
   }
 
-  // One decoder for the whole run (its context is large); each input meets a
-  // fresh receive side, so a crash reproduces from its input alone.
+  // One decoder for the whole run (its context is large), restarted after each
+  // input: every input meets a fresh receive side, so a crash reproduces from
+  // its input alone, and what an input allocated is freed before it ends.
   static std::ostringstream out;
   static quorvel::tools::TraceDecoder decoder(out);
-  out.str("");
-  decoder.Restart();
   std::istringstream in(text);
   std::ostringstream err;
   const int status = quorvel::tools::DecodeCapture(decoder, in, err, false);
   if (status != 0 && status != 1) __builtin_trap();
   if ((status == 1) != !err.str().empty()) __builtin_trap();
+  decoder.Restart();
+  out.str("");
   return 0;
 }

@@ -180,7 +180,7 @@ void UseLoaded(Context& ctx, Run& run, uint8_t read) {
     const EventRecord& e = ctx.events.records[i];
     MatchLogicEvents(ctx, e.initiatorCmd1, e.initiatorId, e.initiatorGroup);
   }
-  for (int i = 0; i < 200; ++i) TransmitStep(ctx, false);
+  for (int i = 0; i < 200 && !fuzzing::SendQueuesIdle(ctx); ++i) TransmitStep(ctx, false);
   fuzzing::CheckInvariants(ctx);
 }
 

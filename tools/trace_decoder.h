@@ -90,10 +90,7 @@ class HexStream {
     virtual void OnBytes(const uint8_t* bytes, size_t n) = 0;
   };
 
-  explicit HexStream(Sink& sink) : sink_(sink) {
-    token_.reserve(kTokenMax);
-    bytes_.reserve(kLineHoldMax / 2);
-  }
+  explicit HexStream(Sink& sink) : sink_(sink) {}
 
   void Feed(std::string_view text) {
     for (const char c : text) {
@@ -211,16 +208,27 @@ class TraceDecoder final : private LogSink {
   // capture meets a fresh receive side.
   void Restart() {
     held_.clear();
-    // Built anew in the same place: the context is large, and a fuzzer restarts often.
+    // Built anew in the same place: the context is large, and a fuzzer restarts
+    // often. The log's lists, made as new, keep the storage of their rows.
     Context* ctx = ctx_.get();
-    ctx->log.RemoveSink(this);
+    ctx->log.Reset();
+    for (int i = 0; i < kLogChannelCount; ++i) keptLists_.push_back(std::move(ctx->log.List(static_cast<LogChannel>(i))));
     std::destroy_at(ctx);
     std::construct_at(ctx, clock_, port_, files_, notifier_);
+    for (int i = 0; i < kLogChannelCount; ++i) ctx->log.List(static_cast<LogChannel>(i)) = std::move(keptLists_[i]);
+    keptLists_.clear();
     Attach();
   }
 
   // Hands what was printed so far on, for a reader at the other end of a pipe.
   void Flush() { out_.flush(); }
+
+  // A buffer of `n` bytes for reading the capture into, kept from one capture
+  // to the next.
+  char* ReadBuffer(size_t n) {
+    if (readBuffer_.size() < n) readBuffer_.resize(n);
+    return readBuffer_.data();
+  }
 
   Context& context() { return *ctx_; }
 
@@ -262,6 +270,8 @@ class TraceDecoder final : private LogSink {
   std::unique_ptr<Context> ctx_;
   std::string stamp_;
   std::vector<std::string> held_;
+  std::vector<char> readBuffer_;
+  std::vector<TraceList> keptLists_;
 };
 
 // Decodes a capture as it arrives: hex text line by line, or with `raw` the
@@ -289,14 +299,14 @@ inline int DecodeCapture(TraceDecoder& decoder, CaptureSource& in, std::ostream&
 
   Reporter reporter(decoder, err);
   HexStream hex(reporter);
-  const std::unique_ptr<char[]> buffer(new char[kReadMax]);
+  char* const buffer = decoder.ReadBuffer(kReadMax);
   for (;;) {
-    const size_t n = in.Read(buffer.get(), kReadMax);
+    const size_t n = in.Read(buffer, kReadMax);
     if (n == 0) break;
     if (raw) {
-      decoder.Feed(reinterpret_cast<const uint8_t*>(buffer.get()), n);
+      decoder.Feed(reinterpret_cast<const uint8_t*>(buffer), n);
     } else {
-      hex.Feed(std::string_view(buffer.get(), n));
+      hex.Feed(std::string_view(buffer, n));
     }
     decoder.Flush();
     err.flush();
