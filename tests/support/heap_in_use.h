@@ -14,7 +14,8 @@
 #endif
 
 #ifdef QUORVEL_HEAP_FROM_SANITIZER
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime; declared here, as not every compiler ships its header.
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
 #else
 #include <malloc.h>
 #endif

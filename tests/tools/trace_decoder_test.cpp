@@ -193,10 +193,10 @@ class LineCounter final : public std::streambuf {
   }
 };
 
-// One hex line of 8 MB, and 8 MB of raw bytes, decode in the same small
+// One hex line of 4 MB, and 4 MB of raw bytes, decode in the same small
 // memory as a short capture: the input is never held whole.
 TEST(TraceDecoder, LongInputDecodesInBoundedMemory) {
-  constexpr size_t kInput = 8 * 1024 * 1024;
+  constexpr size_t kInput = 4 * 1024 * 1024;
   constexpr size_t kBound = 2 * 1024 * 1024;
   const std::string frames = "02 50 1A 2B 3C 11 22 33 00 11 FF 02 6A 06 02 62 1A 2B 3C 0F 19 00 06 ";
   const Bytes raw = {0x02, 0x50, 0x1A, 0x2B, 0x3C, 0x11, 0x22, 0x33, 0x00, 0x13, 0x00, 0x02, 0x6A, 0x06};
