@@ -1,9 +1,11 @@
 // The framer on the simulated modem's own stream: every frame the modem sends
 // up while the program starts, reads the modem's table, identifies the devices
 // and reads their link tables comes out as exactly that frame, and nothing is
-// skipped.
+// skipped. The same holds for the clean captures kept as fuzz seeds.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +18,8 @@
 #include "sim/sim_network.h"
 #include "sim/sim_port.h"
 #include "support/test_rig.h"
+#include "tools/memory_port.h"
+#include "tools/no_files.h"
 
 namespace quorvel {
 namespace {
@@ -73,6 +77,41 @@ TEST(FramerOnSimulator, EveryFrameTheModemSendsIsFramedAsSent) {
   }
   EXPECT_GT(sent.size(), 200u);
   EXPECT_EQ(traffic.lines, sent);
+}
+
+// The seeds hold the modem's bytes after a few bytes of the target's own
+// settings, the first of which picks the size of each read.
+TEST(FramerOnSimulator, TheCleanSeedCapturesFrameWithoutASkippedByte) {
+  struct Seed {
+    const char* path;
+    size_t settings;
+  };
+  const Seed seeds[] = {
+      {"framer/link_table_read", 2},        {"framer/standard_one_byte_reads", 2},
+      {"receive_path/link_tables", 3},      {"receive_path/modem_table_read", 3},
+      {"receive_path/modem_table_read_bytewise", 3}, {"receive_path/polling", 3},
+      {"receive_path/presses_and_linking", 3},
+  };
+  for (const Seed& seed : seeds) {
+    SCOPED_TRACE(seed.path);
+    std::ifstream file(std::string(QUORVEL_SOURCE_DIR) + "/fuzz/corpus/" + seed.path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), seed.settings);
+    TestClock clock;
+    tools::MemoryPort port;
+    tools::NoFiles files;
+    NullNotifier notifier;
+    auto ctx = std::make_unique<Context>(clock, port, files, notifier);
+    Silence(ctx->diagnostics);
+    TrafficLines traffic;
+    ctx->log.AddSink(&traffic);
+    port.SetReadChunk(bytes[0] % kReceiveReadMax + 1);
+    port.Load(bytes.data() + seed.settings, bytes.size() - seed.settings);
+    while (port.Pending() > 0) ctx->framer.PumpReceive(*ctx);
+    ctx->log.RemoveSink(&traffic);
+    ASSERT_FALSE(traffic.lines.empty());
+    for (const std::string& line : traffic.lines) EXPECT_EQ(line.front(), ' ') << line;
+  }
 }
 
 }  // namespace
