@@ -1,6 +1,7 @@
 // Arbitrary bytes from the line into the receive side: whatever arrives, the
-// framer stays within its buffer, hands on only whole frames of known codes, and
-// keeps its decoded lines within their bound.
+// framer stays within its buffer, hands on only whole frames of known codes
+// (echoes only when they end in ACK or NAK), and keeps its decoded lines within
+// their bound.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,8 @@ class CheckingHandler final : public FrameHandler {
     if (length < 2 || frame[0] != kFrameStart) __builtin_trap();
     if (!FrameHasAction(frame[1])) __builtin_trap();
     if (length != FrameLength(frame[1], length > 5 ? frame[5] : 0)) __builtin_trap();
+    // An echo that does not end in ACK or NAK began at a stray start byte.
+    if (FrameEndsInAck(frame[1]) && frame[length - 1] != 0x06 && frame[length - 1] != 0x15) __builtin_trap();
   }
 };
 
@@ -48,9 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static tools::MemoryPort port;
   static tools::NoFiles files;
   static NullNotifier notifier;
+  // One context for the run; only its receive side, all that this target
+  // drives, is built anew after each input. Done at the end, so an input frees
+  // what it allocated and the fuzzer sees no leak.
   static fuzzing::ContextStorage storage;
+  static const fuzzing::FreshContext ctx(storage, clock, port, files, notifier);
   clock.Set(1300000000);
-  const fuzzing::FreshContext ctx(storage, clock, port, files, notifier);
 
   CheckingHandler handler;
   CheckingSink sink(ctx->log.ActivityTimeStamp().size());
@@ -67,5 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ctx->framer.traffic.X10UnitCount() > kX10StackDepth) __builtin_trap();
     clock.AdvanceMillis(stepMillis);
   }
+  ctx->log.RemoveSink(&sink);
+  fuzzing::RenewReceiveSide(*ctx);
   return 0;
 }

@@ -61,8 +61,21 @@ std::string_view ChannelName(LogChannel channel) {
 }
 
 ActivityLog::ActivityLog(const Clock& clock, Notifier* notifier) : clock_(clock), notifier_(notifier) {
+  SetLimits();
+}
+
+void ActivityLog::SetLimits() {
   for (TraceList& list : lists_)
     if (list.Channel() != LogChannel::QuedForActivity) list.SetMaxEntries(kChannelEntryLimit);
+}
+
+void ActivityLog::Reset() {
+  for (TraceList& list : lists_) list.Reset();
+  SetLimits();
+  sinks_.clear();
+  wakeReminder_.clear();
+  stampTime_ = LocalTime{};
+  stampLength_ = 0;
 }
 
 std::string ActivityLog::ActivityTimeStamp() const {
@@ -104,9 +117,15 @@ void ActivityLog::AppendStamped(LogChannel channel, TraceKind kind, std::string_
 }
 
 void ActivityLog::AppendActivityStamped(LogChannel channel, TraceKind kind, std::string_view text) {
-  char stamp[64];
-  AppendStamped(channel, kind, std::string_view(stamp, FormatActivityStamp(clock_.LocalNow(), stamp, sizeof stamp)),
-                text);
+  // A busy line logs many lines in the same second: the stamp is made once.
+  const LocalTime t = clock_.LocalNow();
+  if (t.valid != stampTime_.valid || t.second != stampTime_.second || t.minute != stampTime_.minute ||
+      t.hour != stampTime_.hour || t.day != stampTime_.day || t.month != stampTime_.month ||
+      t.year != stampTime_.year || stampLength_ == 0) {
+    stampLength_ = FormatActivityStamp(t, stampText_, sizeof stampText_);
+    stampTime_ = t;
+  }
+  AppendStamped(channel, kind, std::string_view(stampText_, stampLength_), text);
 }
 
 void ActivityLog::Clear(LogChannel channel) {

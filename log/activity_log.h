@@ -67,6 +67,9 @@ class ActivityLog {
   void ClearActivity();
   void ClearLinkReport();
   void ClearQueued();
+  // Makes the log as it was made, with no lines, sinks or reminder, keeping
+  // the storage of its rows (TraceList::Reset).
+  void Reset();
   // One row of the Qued for Activity tab for a held command to `id`; a wake-up
   // reminder in place of the text for wireless devices. Nothing for a device
   // missing from the table.
@@ -100,6 +103,7 @@ class ActivityLog {
 
  private:
   static int Index(LogChannel channel) { return static_cast<int>(channel); }
+  void SetLimits();
   void Append(LogChannel channel, TraceEvent entry, uint32_t rowData = 0);
   void AppendStamped(LogChannel channel, TraceKind kind, std::string_view stamp, std::string_view text);
   void AppendActivityStamped(LogChannel channel, TraceKind kind, std::string_view text);
@@ -113,6 +117,10 @@ class ActivityLog {
       TraceList(LogChannel::LinkReport)};
   std::vector<LogSink*> sinks_;
   std::string wakeReminder_;
+  // The activity stamp of the last line and the local time it shows.
+  LocalTime stampTime_{};
+  char stampText_[64] = {};
+  size_t stampLength_ = 0;
 };
 
 }  // namespace quorvel

@@ -10,16 +10,32 @@ constexpr uint8_t kSelected = 0x01;
 constexpr uint8_t kNotice = 0x02;
 
 constexpr size_t kSpareTexts = 4;
+
+// The capacity a row's storage gets, as this library rounds it.
+size_t RowTextCapacity() {
+  static const size_t capacity = [] {
+    std::string s;
+    s.reserve(TraceList::kRowTextCapacity);
+    return s.capacity();
+  }();
+  return capacity;
+}
 }  // namespace
 
 void TraceList::KeepSpare(std::string&& text) {
   if (spare_.capacity() < kSpareTexts) spare_.reserve(kSpareTexts);
-  if (spare_.size() < kSpareTexts && text.capacity() > std::string().capacity())
-    spare_.push_back(std::move(text));
+  // Only storage of the one row size goes round again. A long line's would pass
+  // from row to row and in time give every row of a full list the size of the
+  // longest line ever: a busy line would grow the log for hours.
+  if (spare_.size() < kSpareTexts && text.capacity() == RowTextCapacity()) spare_.push_back(std::move(text));
 }
 
 std::string TraceList::TakeSpareText() {
-  if (spare_.empty()) return {};
+  if (spare_.empty()) {
+    std::string s;
+    s.reserve(kRowTextCapacity);
+    return s;
+  }
   std::string s = std::move(spare_.back());
   spare_.pop_back();
   s.clear();
@@ -82,6 +98,21 @@ void TraceList::Clear() {
   rows_.clear();
   rowFlags_.clear();
   topRow_ = 0;
+}
+
+void TraceList::Reset() {
+  for (LogLine& row : rows_) {
+    if (row.text.capacity() == RowTextCapacity()) spare_.push_back(std::move(row.text));
+  }
+  rows_.clear();
+  rowFlags_.clear();
+  maxEntries_ = INT_MAX;
+  limitEnabled_ = false;
+  removedCount_ = 0;
+  droppedEntries_ = 0;
+  topRow_ = 0;
+  lineHeight_ = 0;
+  visibleHeight_ = 0;
 }
 
 void TraceList::ToggleSelected(int row) {

@@ -15,6 +15,11 @@ class TraceList {
  public:
   // The lowest limit SetMaxEntries accepts.
   static constexpr int kMinimumLimit = 20;
+  // The storage of a row's text built with TakeSpareText: room for a stamped
+  // frame or decoded line. Removed rows hand it on to new ones, so a full list
+  // takes lines without allocating and its memory stays the same however long
+  // it runs; a longer line gets storage of its own, let go with its row.
+  static constexpr size_t kRowTextCapacity = 128;
 
   explicit TraceList(LogChannel channel) : channel_(channel) {}
 
@@ -26,8 +31,14 @@ class TraceList {
   void SetMaxEntries(int n);
   // Empties the list. The removal count is kept, so a later notice counts on.
   void Clear();
-  // An empty string that may keep the storage of a removed row: a caller that
-  // builds its entry in it adds lines without allocating once the list is full.
+  // Makes the list as it was made, without limit, counts or view; the storage
+  // of its rows is kept for the lines to come. A run that starts over with the
+  // same lists (a fuzz target, a decoder between captures) then need not
+  // allocate them again.
+  void Reset();
+  // An empty string with room for kRowTextCapacity characters, the storage of
+  // a removed row when there is one: a caller that builds its entry in it adds
+  // lines without allocating once the list is full.
   std::string TakeSpareText();
 
   int Count() const { return static_cast<int>(rows_.size()); }

@@ -23,9 +23,15 @@ constexpr uint8_t kCmdOff = 0x13;
 constexpr std::string_view kSkippedText = "Skipped bytes:";
 constexpr std::string_view kDroppedPartialText = "Dropped incomplete frame:";
 
+constexpr uint8_t kAck = 0x06;
+constexpr uint8_t kNak = 0x15;
+
 struct FrameSpec {
   uint8_t length = 0;  // 0: the modem sends no such message
   bool action = false;
+  // The modem ends its echoes and replies to the host's commands with ACK or
+  // NAK; such a frame ending in anything else began at a stray 0x02.
+  bool acknowledged = false;
 };
 
 constexpr std::array<FrameSpec, 256> MakeFrameTable() {
@@ -39,21 +45,21 @@ constexpr std::array<FrameSpec, 256> MakeFrameTable() {
   t[0x56] = {7, false};   // ALL-Link clean-up failure report
   t[0x57] = {10, true};   // ALL-Link record response
   t[0x58] = {3, false};   // ALL-Link clean-up status report
-  t[0x60] = {9, true};    // Get IM Info reply
-  t[0x61] = {6, true};    // Send ALL-Link Command echo
-  t[0x62] = {kSendEchoLength, true};  // Send INSTEON message echo (23 when extended)
-  t[0x63] = {5, false};   // Send X10 echo
-  t[0x64] = {5, true};    // Start ALL-Linking echo
-  t[0x65] = {3, true};    // Cancel ALL-Linking echo
-  t[0x66] = {6, false};   // Set Host Device Category echo
-  t[0x67] = {3, false};   // Reset IM echo
-  t[0x68] = {4, false};   // Set INSTEON ACK Message Byte echo
-  t[0x69] = {3, true};    // Get First ALL-Link Record echo
-  t[0x6A] = {3, true};    // Get Next ALL-Link Record echo
-  t[0x6B] = {4, true};    // Set IM Configuration echo
-  t[0x6C] = {3, false};   // Get ALL-Link Record for Sender echo
-  t[0x6F] = {12, true};   // Manage ALL-Link Record echo
-  t[0x73] = {6, true};    // Get IM Configuration reply
+  t[0x60] = {9, true, true};    // Get IM Info reply
+  t[0x61] = {6, true, true};    // Send ALL-Link Command echo
+  t[0x62] = {kSendEchoLength, true, true};  // Send INSTEON message echo (23 when extended)
+  t[0x63] = {5, false, true};   // Send X10 echo
+  t[0x64] = {5, true, true};    // Start ALL-Linking echo
+  t[0x65] = {3, true, true};    // Cancel ALL-Linking echo
+  t[0x66] = {6, false, true};   // Set Host Device Category echo
+  t[0x67] = {3, false, true};   // Reset IM echo
+  t[0x68] = {4, false, true};   // Set INSTEON ACK Message Byte echo
+  t[0x69] = {3, true, true};    // Get First ALL-Link Record echo
+  t[0x6A] = {3, true, true};    // Get Next ALL-Link Record echo
+  t[0x6B] = {4, true, true};    // Set IM Configuration echo
+  t[0x6C] = {3, false, true};   // Get ALL-Link Record for Sender echo
+  t[0x6F] = {12, true, true};   // Manage ALL-Link Record echo
+  t[0x73] = {6, true, true};    // Get IM Configuration reply
   return t;
 }
 
@@ -98,6 +104,8 @@ uint8_t FrameLength(uint8_t code, uint8_t flags) {
 }
 
 bool FrameHasAction(uint8_t code) { return kFrameTable[code].action; }
+
+bool FrameEndsInAck(uint8_t code) { return kFrameTable[code].acknowledged; }
 
 void ReceiveFramer::Reset() { rcvbufcnt = 0; }
 
@@ -171,6 +179,10 @@ bool ReceiveFramer::ExamineFrame(Context& ctx) {
     return false;
   }
   if (rcvbufcnt < length) return false;
+  if (FrameEndsInAck(code) && rcvbuf[length - 1] != kAck && rcvbuf[length - 1] != kNak) {
+    Resynchronise(ctx, length);
+    return false;
+  }
 
   const bool repeat = code == kStandardReceived && RepeatFilter(ctx);
   if (!repeat && handler != nullptr && FrameHasAction(code)) handler->HandleFrame(ctx, rcvbuf, length);
@@ -178,6 +190,19 @@ bool ReceiveFramer::ExamineFrame(Context& ctx) {
   LogHexLine(ctx, length);
   rcvbufcnt = 0;
   return true;
+}
+
+void ReceiveFramer::Resynchronise(Context& ctx, uint8_t length) {
+  // The bytes after the false start may hold the real frame's start; they are
+  // framed again from the next 0x02, the ones before it skipped.
+  uint8_t rest[kLongestFrame];
+  size_t k = 1;
+  while (k < length && rcvbuf[k] != kFrameStart) ++k;
+  Skip(ctx, rcvbuf, k);
+  const size_t n = length - k;
+  std::memcpy(rest, rcvbuf + k, n);
+  rcvbufcnt = 0;
+  for (size_t i = 0; i < n; ++i) TakeByte(ctx, rest[i], lastByteMillis_);
 }
 
 bool ReceiveFramer::RepeatFilter(Context& ctx) {

@@ -32,6 +32,9 @@ uint8_t FrameLength(uint8_t code, uint8_t flags = 0);
 // True for codes whose complete frames go to the frame handler; the others are
 // only logged.
 bool FrameHasAction(uint8_t code);
+// True for the echoes and replies to the host's commands (0x60 and up), which
+// the modem always ends with ACK (0x06) or NAK (0x15).
+bool FrameEndsInAck(uint8_t code);
 
 // Collects received bytes into frames, drops the network's repeats of standard
 // messages, hands complete frames to `handler`, and writes every frame to the
@@ -65,6 +68,7 @@ class ReceiveFramer {
 
   void TakeByte(Context& ctx, uint8_t byte, int64_t nowMillis);
   bool ExamineFrame(Context& ctx);
+  void Resynchronise(Context& ctx, uint8_t length);
   bool RepeatFilter(Context& ctx);
   void LogDecodedLine(Context& ctx, uint8_t length);
   void LogHexLine(Context& ctx, uint8_t length);

@@ -1,8 +1,10 @@
 #pragma once
 // A serial port over bytes in memory, for tools and benchmarks that run the
 // program's receive side on a capture instead of a modem.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/serial_port.h"
@@ -21,7 +23,9 @@ class MemoryPort final : public SerialPort {
   IoStatus Read(uint8_t* buf, size_t max, size_t& got) override {
     got = 0;
     if (!open_) return IoStatus::NotOpen;
-    while (got < max && got < chunk_ && pos_ < size_) buf[got++] = data_[pos_++];
+    got = std::min({max, chunk_, size_ - pos_});
+    if (got > 0) std::memcpy(buf, data_ + pos_, got);
+    pos_ += got;
     return IoStatus::Ok;
   }
   // What is written goes nowhere: there is no modem to answer.

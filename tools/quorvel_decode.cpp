@@ -1,9 +1,14 @@
 // quorvel-decode: reads a captured modem byte stream and prints every frame as
 // the program logs it, its Insteon Traffic hex line and its decoded line.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 
+#include "tools/capture_source.h"
 #include "tools/trace_decoder.h"
 
 namespace {
@@ -37,13 +42,26 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (path == nullptr || std::strcmp(path, "-") == 0) {
-    return quorvel::tools::DecodeCapture(std::cin, std::cout, std::cerr, raw);
+  // Read straight from the descriptor: a read returns what a pipe holds, so
+  // `tail -f capture | quorvel-decode` prints each frame as it comes.
+  const bool standardInput = path == nullptr || std::strcmp(path, "-") == 0;
+  const std::string name = standardInput ? "standard input" : path;
+  int fd = STDIN_FILENO;
+  if (!standardInput) {
+    fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      std::cerr << "quorvel-decode: cannot open " << name << ": " << std::strerror(errno) << '\n';
+      return 2;
+    }
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::cerr << "quorvel-decode: cannot open " << path << '\n';
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::cerr << "quorvel-decode: " << name << " is a directory, not a capture\n";
     return 2;
   }
-  return quorvel::tools::DecodeCapture(file, std::cout, std::cerr, raw);
+  quorvel::tools::FdSource source(fd, name);
+  quorvel::tools::TraceDecoder decoder(std::cout);
+  const int status = quorvel::tools::DecodeCapture(decoder, source, std::cerr, raw);
+  if (!standardInput) ::close(fd);
+  return status;
 }

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
-#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -16,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/notifier.h"
+#include "tools/capture_source.h"
 #include "tools/memory_port.h"
 #include "tools/no_files.h"
 
@@ -36,6 +36,20 @@ inline bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c
 
 }  // namespace detail
 
+// Appends the bytes of one token of a hex capture: whole pairs of hex digits,
+// with or without a 0x in front. False, and no byte, for anything else.
+inline bool ParseHexToken(std::string_view token, std::vector<uint8_t>& bytes) {
+  std::string_view digits = token;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.remove_prefix(2);
+  bool ok = !digits.empty() && digits.size() % 2 == 0;
+  for (size_t k = 0; ok && k < digits.size(); ++k) ok = detail::HexDigit(digits[k]) >= 0;
+  if (!ok) return false;
+  for (size_t k = 0; k < digits.size(); k += 2) {
+    bytes.push_back(static_cast<uint8_t>(detail::HexDigit(digits[k]) << 4 | detail::HexDigit(digits[k + 1])));
+  }
+  return true;
+}
+
 // Parses one line of a hex capture and appends its bytes. Bytes are pairs of hex
 // digits, with or without spaces or commas between them ("02 50 1A", "02501A",
 // "0x02,0x50"). A '#' starts a comment. A line copied from the program's Insteon
@@ -55,19 +69,97 @@ inline void ParseHexLine(std::string_view line, std::vector<uint8_t>& bytes,
     while (i < line.size() && !detail::IsSeparator(line[i])) ++i;
     if (start == i) break;
     const std::string_view token = line.substr(start, i - start);
-    std::string_view digits = token;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.remove_prefix(2);
-    bool ok = !digits.empty() && digits.size() % 2 == 0;
-    for (size_t k = 0; ok && k < digits.size(); ++k) ok = detail::HexDigit(digits[k]) >= 0;
-    if (!ok) {
-      bad.push_back(token);
-      continue;
-    }
-    for (size_t k = 0; k < digits.size(); k += 2) {
-      bytes.push_back(static_cast<uint8_t>(detail::HexDigit(digits[k]) << 4 | detail::HexDigit(digits[k + 1])));
-    }
+    if (!ParseHexToken(token, bytes)) bad.push_back(token);
   }
 }
+
+// Hex capture text as it arrives, in pieces of any size, parsed line by line as
+// ParseHexLine parses them, in bounded memory: a line is held until it ends so
+// that a later '|' can still drop what came before it, but a line whose bytes
+// and unreadable tokens pass kLineHoldMax is handed on in pieces, and a token
+// longer than kTokenMax is taken as tokens of that many characters.
+class HexStream {
+ public:
+  static constexpr size_t kTokenMax = 4096;
+  static constexpr size_t kLineHoldMax = 64 * 1024;
+
+  class Sink {
+   public:
+    virtual ~Sink() = default;
+    virtual void OnBadToken(size_t lineNumber, std::string_view token) = 0;
+    virtual void OnBytes(const uint8_t* bytes, size_t n) = 0;
+  };
+
+  explicit HexStream(Sink& sink) : sink_(sink) {}
+
+  void Feed(std::string_view text) {
+    for (const char c : text) {
+      if (comment_) {
+        if (c == '\n') EndLine();
+        continue;
+      }
+      if (c == '#') {
+        EndToken();
+        comment_ = true;
+      } else if (c == '|') {
+        // A time stamp ends here: what the line held before it is no capture.
+        token_.clear();
+        bytes_.clear();
+        badText_.clear();
+        badEnds_.clear();
+      } else if (detail::IsSeparator(c)) {
+        EndToken();
+        if (c == '\n') EndLine();
+      } else {
+        token_ += c;
+        if (token_.size() == kTokenMax) EndToken();
+      }
+    }
+  }
+  // The last line needs no newline.
+  void End() {
+    EndToken();
+    Release();
+  }
+  // The number of the line being read, from 1.
+  size_t LineNumber() const { return line_; }
+
+ private:
+  void EndToken() {
+    if (token_.empty()) return;
+    if (!ParseHexToken(token_, bytes_)) {
+      badText_ += token_;
+      badEnds_.push_back(badText_.size());
+    }
+    token_.clear();
+    if (bytes_.size() + badText_.size() >= kLineHoldMax) Release();
+  }
+  void EndLine() {
+    EndToken();
+    Release();
+    comment_ = false;
+    ++line_;
+  }
+  void Release() {
+    size_t from = 0;
+    for (const size_t end : badEnds_) {
+      sink_.OnBadToken(line_, std::string_view(badText_).substr(from, end - from));
+      from = end;
+    }
+    if (!bytes_.empty()) sink_.OnBytes(bytes_.data(), bytes_.size());
+    bytes_.clear();
+    badText_.clear();
+    badEnds_.clear();
+  }
+
+  Sink& sink_;
+  std::string token_;
+  std::vector<uint8_t> bytes_;
+  std::string badText_;          // the line's unreadable tokens, one after the other
+  std::vector<size_t> badEnds_;  // where each of them ends in badText_
+  bool comment_ = false;
+  size_t line_ = 1;
+};
 
 // Runs captured bytes through a private run of the program's receive side and
 // prints what it logs: for each frame its hex line, then its decoded line if it
@@ -79,7 +171,7 @@ class TraceDecoder final : private LogSink {
   explicit TraceDecoder(std::ostream& out) : out_(out) {
     ctx_ = std::make_unique<Context>(clock_, port_, files_, notifier_);
     stamp_ = ctx_->log.ActivityTimeStamp();
-    ctx_->log.AddSink(this);
+    Attach();
   }
   ~TraceDecoder() override { ctx_->log.RemoveSink(this); }
   TraceDecoder(const TraceDecoder&) = delete;
@@ -116,17 +208,42 @@ class TraceDecoder final : private LogSink {
   // capture meets a fresh receive side.
   void Restart() {
     held_.clear();
-    // Built anew in the same place: the context is large, and a fuzzer restarts often.
+    // Built anew in the same place: the context is large, and a fuzzer restarts
+    // often. The log's lists, made as new, keep the storage of their rows.
     Context* ctx = ctx_.get();
-    ctx->log.RemoveSink(this);
+    ctx->log.Reset();
+    for (int i = 0; i < kLogChannelCount; ++i) keptLists_.push_back(std::move(ctx->log.List(static_cast<LogChannel>(i))));
     std::destroy_at(ctx);
     std::construct_at(ctx, clock_, port_, files_, notifier_);
-    ctx->log.AddSink(this);
+    for (int i = 0; i < kLogChannelCount; ++i) ctx->log.List(static_cast<LogChannel>(i)) = std::move(keptLists_[i]);
+    keptLists_.clear();
+    Attach();
+  }
+
+  // Hands what was printed so far on, for a reader at the other end of a pipe.
+  void Flush() { out_.flush(); }
+
+  // A buffer of `n` bytes for reading the capture into, kept from one capture
+  // to the next.
+  char* ReadBuffer(size_t n) {
+    if (readBuffer_.size() < n) readBuffer_.resize(n);
+    return readBuffer_.data();
   }
 
   Context& context() { return *ctx_; }
 
  private:
+  void Attach() {
+    ctx_->log.AddSink(this);
+    // The program's diagnostic lines come with newlines of their own before
+    // them; among the frames each gets a line of its own.
+    ctx_->diagnostics.sink = [this](std::string_view text) {
+      while (!text.empty() && text.front() == '\n') text.remove_prefix(1);
+      while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+      if (!text.empty()) out_ << text << '\n';
+    };
+  }
+
   void OnLine(const LogLine& line) override {
     std::string_view text = line.text;
     if (text.substr(0, stamp_.size()) == stamp_) text.remove_prefix(stamp_.size());
@@ -153,33 +270,60 @@ class TraceDecoder final : private LogSink {
   std::unique_ptr<Context> ctx_;
   std::string stamp_;
   std::vector<std::string> held_;
+  std::vector<char> readBuffer_;
+  std::vector<TraceList> keptLists_;
 };
 
-// Decodes a whole capture: hex text line by line, or with `raw` the bytes as
-// they are. Unreadable hex tokens are reported on `err`, naming their line, and
-// skipped. Returns 0, or 1 when some input was unreadable.
-inline int DecodeCapture(TraceDecoder& decoder, std::istream& in, std::ostream& err, bool raw) {
-  int status = 0;
-  if (raw) {
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    decoder.Feed(bytes.data(), bytes.size());
-  } else {
-    std::string line;
-    std::vector<uint8_t> bytes;
-    std::vector<std::string_view> bad;
-    for (size_t number = 1; std::getline(in, line); ++number) {
-      bytes.clear();
-      bad.clear();
-      ParseHexLine(line, bytes, bad);
-      for (std::string_view token : bad) {
-        err << "quorvel-decode: line " << number << ": not hex, ignored: " << token << '\n';
-        status = 1;
-      }
-      decoder.Feed(bytes.data(), bytes.size());
+// Decodes a capture as it arrives: hex text line by line, or with `raw` the
+// bytes as they are, printing each frame as soon as it is whole and handing the
+// output on after every read. Unreadable hex tokens are reported on `err`,
+// naming their line, and skipped. Returns 0; 1 when some hex was unreadable; 2,
+// with a message on `err`, when the input itself could not be read.
+inline int DecodeCapture(TraceDecoder& decoder, CaptureSource& in, std::ostream& err, bool raw) {
+  static constexpr size_t kReadMax = 64 * 1024;
+
+  class Reporter final : public HexStream::Sink {
+   public:
+    Reporter(TraceDecoder& decoder, std::ostream& err) : decoder_(decoder), err_(err) {}
+    void OnBadToken(size_t lineNumber, std::string_view token) override {
+      err_ << "quorvel-decode: line " << lineNumber << ": not hex, ignored: " << token << '\n';
+      unreadable = true;
     }
+    void OnBytes(const uint8_t* bytes, size_t n) override { decoder_.Feed(bytes, n); }
+    bool unreadable = false;
+
+   private:
+    TraceDecoder& decoder_;
+    std::ostream& err_;
+  };
+
+  Reporter reporter(decoder, err);
+  HexStream hex(reporter);
+  char* const buffer = decoder.ReadBuffer(kReadMax);
+  for (;;) {
+    const size_t n = in.Read(buffer, kReadMax);
+    if (n == 0) break;
+    if (raw) {
+      decoder.Feed(reinterpret_cast<const uint8_t*>(buffer), n);
+    } else {
+      hex.Feed(std::string_view(buffer, n));
+    }
+    decoder.Flush();
+    err.flush();
   }
+  if (!raw) hex.End();
   decoder.Finish();
-  return status;
+  decoder.Flush();
+  if (!in.Error().empty()) {
+    err << "quorvel-decode: cannot read " << in.Name() << ": " << in.Error() << '\n';
+    return 2;
+  }
+  return reporter.unreadable ? 1 : 0;
+}
+
+inline int DecodeCapture(TraceDecoder& decoder, std::istream& in, std::ostream& err, bool raw) {
+  StreamSource source(in);
+  return DecodeCapture(decoder, source, err, raw);
 }
 
 inline int DecodeCapture(std::istream& in, std::ostream& out, std::ostream& err, bool raw) {

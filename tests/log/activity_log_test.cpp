@@ -120,6 +120,86 @@ TEST(ActivityLog, TraceChannelsHoldAThousandAndTheQueuedTabAll) {
   EXPECT_EQ(rig->log.Lines(LogChannel::OnLog).size(), 1000u);
 }
 
+// A full channel hands the storage of the rows it removes to the lines it adds.
+// A long line's storage must not go round with it: in time every row would
+// hold the longest line ever logged, and a noisy line would grow the log for
+// hours. Short lines after a few long ones leave the channel's storage as it
+// was before them.
+TEST(ActivityLog, AFullChannelKeepsItsSizeAfterLongLines) {
+  testing::TestRig rig;
+  auto storage = [&] {
+    size_t total = 0;
+    for (const LogLine& line : rig->log.Lines(LogChannel::InsteonTraffic)) total += line.text.capacity();
+    return total;
+  };
+  auto shortLines = [&](int n) {
+    for (int i = 0; i < n; ++i) rig->log.LogTraffic(" 02 6A 06");
+  };
+  shortLines(3 * kChannelEntryLimit);
+  const size_t before = storage();
+  for (size_t length : {300u, 1000u, 5000u}) rig->log.LogTraffic("Skipped bytes:" + std::string(length, 'x'));
+  shortLines(3 * kChannelEntryLimit);
+  EXPECT_EQ(storage(), before);
+  for (const LogLine& line : rig->log.Lines(LogChannel::InsteonTraffic))
+    ASSERT_LE(line.text.capacity(), 2 * TraceList::kRowTextCapacity);
+}
+
+// A log made as new by Reset behaves as a new log: the same lines, notices,
+// counts and views after the same work, nothing left of what came before.
+TEST(ActivityLog, ResetMakesTheLogAsNew) {
+  testing::TestRig rig;
+  DeviceRecord& remote = rig->db.records[0];
+  remote.linkFlags = kRecordInUse;
+  remote.id = InsteonId::From(9, 9, 9);
+  remote.subcategory = 0x05;  // a sleeping RemoteLinc, so a queued line sets the reminder
+  rig->db.count = 1;
+  auto work = [&](ActivityLog& log, int lines) {
+    for (int i = 0; i < lines; ++i) {
+      const std::string text = "line " + std::to_string(i);
+      log.LogActivity(text);
+      log.LogTraffic(text);
+      log.LogOnEvent(text);
+      log.LogLinkReport(text);
+    }
+    log.AddQueuedLine("Held", remote.id, rig->db);
+    log.List(LogChannel::InsteonTraffic).SetViewport(10, 100);
+    log.List(LogChannel::InsteonTraffic).ToggleSelected(3);
+  };
+  struct Counting final : LogSink {
+    void OnLine(const LogLine&) override { ++lines; }
+    int lines = 0;
+  } sink;
+
+  ActivityLog used(rig.clock);
+  used.AddSink(&sink);
+  work(used, 2500);
+  used.Reset();
+  EXPECT_EQ(used.WakeReminder(), "");
+  for (LogChannel c : {LogChannel::GeneralActivity, LogChannel::InsteonTraffic, LogChannel::QuedForActivity,
+                       LogChannel::OnLog, LogChannel::LinkReport})
+    EXPECT_TRUE(used.Lines(c).empty()) << ChannelName(c);
+  const int seen = sink.lines;
+  ActivityLog fresh(rig.clock);
+  work(used, 1200);
+  work(fresh, 1200);
+  EXPECT_EQ(sink.lines, seen) << "the sink went with the reset";
+  EXPECT_EQ(used.WakeReminder(), fresh.WakeReminder());
+  for (LogChannel c : {LogChannel::GeneralActivity, LogChannel::InsteonTraffic, LogChannel::QuedForActivity,
+                       LogChannel::OnLog, LogChannel::LinkReport}) {
+    SCOPED_TRACE(ChannelName(c));
+    const TraceList& a = used.List(c);
+    const TraceList& b = fresh.List(c);
+    ASSERT_EQ(a.Count(), b.Count());
+    for (int row = 0; row < a.Count(); ++row) ASSERT_EQ(a.Row(row).text, b.Row(row).text) << row;
+    EXPECT_EQ(a.RemovedCount(), b.RemovedCount());
+    EXPECT_EQ(a.DroppedEntries(), b.DroppedEntries());
+    EXPECT_EQ(a.MaxEntries(), b.MaxEntries());
+    EXPECT_EQ(a.LimitEnabled(), b.LimitEnabled());
+    EXPECT_EQ(a.TopRow(), b.TopRow());
+    EXPECT_EQ(a.SelectedRows(), b.SelectedRows());
+  }
+}
+
 TEST(ActivityLog, QueuedLinesRemindHowToWakeWirelessDevices) {
   struct Case {
     const char* what;

@@ -75,17 +75,21 @@ struct LengthCase {
   uint8_t flags;  // the byte at position 5
   uint8_t length;
   bool action;
+  bool acked;  // an echo or reply, ending in ACK or NAK
 };
 
 // The modem's frames and their lengths, as the modem sends them.
 const LengthCase kLengths[] = {
-    {0x50, 0x00, 11, true},  {0x51, 0x00, 25, true},  {0x52, 0x00, 4, false}, {0x53, 0x00, 10, true},
-    {0x54, 0x00, 3, false},  {0x55, 0x00, 2, false},  {0x56, 0x00, 7, false}, {0x57, 0x00, 10, true},
-    {0x58, 0x00, 3, false},  {0x60, 0x00, 9, true},   {0x61, 0x00, 6, true},  {0x62, 0x00, 9, true},
-    {0x62, 0x0F, 9, true},   {0x62, 0xEF, 9, true},   {0x62, 0x10, 23, true}, {0x62, 0x1F, 23, true},
-    {0x63, 0x00, 5, false},  {0x64, 0x00, 5, true},   {0x65, 0x00, 3, true},  {0x66, 0x00, 6, false},
-    {0x67, 0x00, 3, false},  {0x68, 0x00, 4, false},  {0x69, 0x00, 3, true},  {0x6A, 0x00, 3, true},
-    {0x6B, 0x00, 4, true},   {0x6C, 0x00, 3, false},  {0x6F, 0x00, 12, true}, {0x73, 0x00, 6, true},
+    {0x50, 0x00, 11, true, false}, {0x51, 0x00, 25, true, false}, {0x52, 0x00, 4, false, false},
+    {0x53, 0x00, 10, true, false}, {0x54, 0x00, 3, false, false}, {0x55, 0x00, 2, false, false},
+    {0x56, 0x00, 7, false, false}, {0x57, 0x00, 10, true, false}, {0x58, 0x00, 3, false, false},
+    {0x60, 0x00, 9, true, true},   {0x61, 0x00, 6, true, true},   {0x62, 0x00, 9, true, true},
+    {0x62, 0x0F, 9, true, true},   {0x62, 0xEF, 9, true, true},   {0x62, 0x10, 23, true, true},
+    {0x62, 0x1F, 23, true, true},  {0x63, 0x00, 5, false, true},  {0x64, 0x00, 5, true, true},
+    {0x65, 0x00, 3, true, true},   {0x66, 0x00, 6, false, true},  {0x67, 0x00, 3, false, true},
+    {0x68, 0x00, 4, false, true},  {0x69, 0x00, 3, true, true},   {0x6A, 0x00, 3, true, true},
+    {0x6B, 0x00, 4, true, true},   {0x6C, 0x00, 3, false, true},  {0x6F, 0x00, 12, true, true},
+    {0x73, 0x00, 6, true, true},
 };
 
 const LengthCase* FindLength(uint8_t code) {
@@ -100,16 +104,19 @@ TEST(FrameTable, LengthsAndActionsByCode) {
     SCOPED_TRACE(::testing::Message() << "code " << std::hex << int(c.code) << " flags " << int(c.flags));
     EXPECT_EQ(FrameLength(c.code, c.flags), c.length);
     EXPECT_EQ(FrameHasAction(c.code), c.action);
+    EXPECT_EQ(FrameEndsInAck(c.code), c.acked);
   }
   for (int code = 0; code < 256; ++code) {
     if (FindLength(static_cast<uint8_t>(code)) != nullptr) continue;
     EXPECT_EQ(FrameLength(static_cast<uint8_t>(code)), 0) << "code " << code << " is no modem message";
     EXPECT_FALSE(FrameHasAction(static_cast<uint8_t>(code)));
+    EXPECT_FALSE(FrameEndsInAck(static_cast<uint8_t>(code)));
   }
 }
 
 // Every code, one byte per read: a frame completes exactly at its length, goes
 // to the handler only when its code has an action, and unknown codes never frame.
+// An echo ends in the modem's ACK, as a real one does.
 TEST(Framer, EveryCodeCompletesAtItsLengthOneBytePerRead) {
   for (int code = 0; code < 256; ++code) {
     SCOPED_TRACE(::testing::Message() << "code 0x" << std::hex << code);
@@ -122,6 +129,7 @@ TEST(Framer, EveryCodeCompletesAtItsLengthOneBytePerRead) {
     const LengthCase* expected = FindLength(static_cast<uint8_t>(code));
     Bytes stream = {0x02, static_cast<uint8_t>(code)};
     stream.resize(40, 0x00);
+    if (expected != nullptr && expected->acked) stream[expected->length - 1] = 0x06;
     size_t completedAt = 0;
     size_t linesBefore = 0;
     for (size_t i = 0; i < stream.size(); ++i) {
@@ -209,6 +217,88 @@ TEST_F(FramerTest, StrayBytesAreSkippedAndTheReadGoesOn) {
     EXPECT_EQ(fresh.Texts(LogChannel::InsteonTraffic), c.traffic);
     EXPECT_EQ(fresh->framer.PendingCount(), 0u);
   }
+}
+
+// The modem ends every echo and reply with ACK or NAK. A stray 0x02 before an
+// echo code makes a frame that ends in something else: it is skipped up to the
+// next 0x02 inside it, and the real frames it swallowed are framed again.
+TEST(FalseEcho, IsSkippedAndTheFramesItSwallowedSurvive) {
+  struct Case {
+    const char* name;
+    Bytes read;
+    std::vector<Bytes> handled;
+    std::vector<std::string> traffic;
+  };
+  const Bytes nextRecord = {0x02, 0x6A, 0x06};
+  const Case cases[] = {
+      {"02 63 swallows a standard message's start",
+       Concat({{0x02, 0x63}, kOn}),
+       {kOn},
+       {"Skipped bytes: 02 63", kOnHex}},
+      {"02 68 swallows an echo's start",
+       Concat({{0x02, 0x68}, nextRecord}),
+       {nextRecord},
+       {"Skipped bytes: 02 68", " 02 6A 06"}},
+      {"02 6C swallows a start byte", Concat({{0x02, 0x6C}, kOn}), {kOn}, {"Skipped bytes: 02 6C", kOnHex}},
+      {"02 63 with no start inside",
+       Concat({{0x02, 0x63, 0x11, 0x22, 0x33}, kOn}),
+       {kOn},
+       {"Skipped bytes: 02 63 11 22 33", kOnHex}},
+      {"a false start inside a false start",
+       Concat({{0x02, 0x63, 0x02, 0x68}, kOn}),
+       {kOn},
+       {"Skipped bytes: 02 63", "Skipped bytes: 02 68", kOnHex}},
+      // Bit 4 at position 5 makes an extended echo of 23 bytes: it holds two
+      // whole frames and the start of a third.
+      {"an extended 02 62 swallows three frames",
+       Concat({{0x02, 0x62, 0x1A, 0x2B, 0x3C, 0x1F}, nextRecord, kOn, kOff}),
+       {nextRecord, kOn, kOff},
+       {"Skipped bytes: 02 62 1A 2B 3C 1F", " 02 6A 06", kOnHex, Hex(kOff)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (size_t chunk : {size_t{127}, size_t{1}}) {
+      SCOPED_TRACE(::testing::Message() << "reads of " << chunk);
+      testing::TestRig fresh;
+      fresh.port.AllowPort(1);
+      fresh.port.Open(1);
+      fresh.port.SetReadChunk(chunk);
+      RecordingHandler h;
+      fresh->framer.handler = &h;
+      fresh.port.Feed(c.read);
+      while (fresh.port.Available() > 0) fresh->framer.PumpReceive(*fresh);
+      EXPECT_EQ(h.frames, c.handled);
+      EXPECT_EQ(fresh.Texts(LogChannel::InsteonTraffic), c.traffic);
+      EXPECT_EQ(fresh->framer.PendingCount(), 0u);
+    }
+  }
+}
+
+// Real echoes end in ACK or NAK, and both are frames; a NAK is the modem's
+// refusal, which the handlers must see.
+TEST_F(FramerTest, EchoesEndingInAckOrNakAreFrames) {
+  const std::vector<Bytes> echoes = {
+      {0x02, 0x6A, 0x15},
+      {0x02, 0x6A, 0x06},
+      {0x02, 0x62, 0x1A, 0x2B, 0x3C, 0x0F, 0x19, 0x00, 0x15},
+      {0x02, 0x62, 0x1A, 0x2B, 0x3C, 0x1F, 0x2F, 0x00, 0x00, 0x00, 0x0F, 0xFF,
+       0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x15},
+      {0x02, 0x6F, 0x40, 0xA2, 0x01, 0x1A, 0x2B, 0x3C, 0x01, 0x20, 0x41, 0x15},
+      {0x02, 0x63, 0x66, 0x00, 0x15},
+      {0x02, 0x60, 0x1E, 0x65, 0xA2, 0x03, 0x15, 0x9E, 0x06},
+      {0x02, 0x73, 0x40, 0x00, 0x00, 0x06},
+  };
+  std::vector<std::string> hex;
+  std::vector<Bytes> handled;
+  for (const Bytes& e : echoes) {
+    hex.push_back(Hex(e));
+    if (FrameHasAction(e[1])) handled.push_back(e);
+  }
+  Bytes all;
+  for (const Bytes& e : echoes) all.insert(all.end(), e.begin(), e.end());
+  Receive(all);
+  EXPECT_EQ(Traffic(), hex);
+  EXPECT_EQ(handler.frames, handled);
 }
 
 TEST_F(FramerTest, PumpReportsWhetherBytesCame) {
