@@ -27,6 +27,7 @@
 #include "engine/context.h"
 #include "engine/run_summary.h"
 #include "log/text_contrast.h"
+#include "views/event_editors/dlg_widgets.h"
 #include "views/link_views/device_list_pane.h"
 #include "views/log_views/output_pane.h"
 #include "views/log_views/trace_list_view.h"
@@ -287,7 +288,10 @@ void CMainFrame::CreateCommands() {
   linkWatch->setEnabled(false);
   QAction* widgets = MakeCommand(kCmdWidgets, QStringLiteral("Widgets"));
   widgets->setIcon(st->standardIcon(QStyle::SP_DesktopIcon));
-  widgets->setEnabled(false);
+  connect(widgets, &QAction::triggered, this, [this] {
+    dlgWidgets dialog(ctx_, this);
+    dialog.exec();
+  });
   QAction* about = MakeCommand(kCmdAbout, QStringLiteral("&About Orvo..."));
   about->setIcon(st->standardIcon(QStyle::SP_MessageBoxQuestion));
   connect(about, &QAction::triggered, this, [this] {

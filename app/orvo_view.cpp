@@ -63,7 +63,12 @@ void COrvoView::InitialUpdate(std::function<void()> tick) {
   if (refs_.deviceList != nullptr) {
     // The device tree drives the setup window, and the window's commands change the tree.
     CTreeCtrl_PLM_ALDB* tree = refs_.deviceList->Tree();
-    tree->selectionChanged = [device] { device->SelectionChanged(); };
+    tree->selectionChanged = [device, timeEvents, logicEvents] {
+      device->SelectionChanged();
+      // The event editors take a selection of their own once the table is merged.
+      timeEvents->TreeSelectionChanged();
+      logicEvents->TreeSelectionChanged();
+    };
     tree->onLevel = [device] { return device->State().onLevel; };
     tree->rebuilt = [device] { device->RefreshDeviceDisplay(); };
     device->treeDragging = [tree] { return tree->Model().dragging; };

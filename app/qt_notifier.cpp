@@ -29,8 +29,8 @@ void QtNotifier::Refresh(ViewRefresh what) {
     if (Has(what, ViewRefresh::DeviceSetup) && refs_->deviceSetup) refs_->deviceSetup->RefreshDeviceDisplay();
     if (Has(what, ViewRefresh::TablesMerged) && refs_->deviceSetup) refs_->deviceSetup->SelectionChanged();
     if (Has(what, ViewRefresh::ControllerList) && refs_->controllerSelect) refs_->controllerSelect->update();
-    if (Has(what, ViewRefresh::TimeEvents) && refs_->timeEvents) refs_->timeEvents->update();
-    if (Has(what, ViewRefresh::LogicEvents) && refs_->logicEvents) refs_->logicEvents->update();
+    if (Has(what, ViewRefresh::TimeEvents) && refs_->timeEvents) refs_->timeEvents->Refresh();
+    if (Has(what, ViewRefresh::LogicEvents) && refs_->logicEvents) refs_->logicEvents->Refresh();
     if (Has(what, ViewRefresh::GroupView) && refs_->controllers) refs_->controllers->update();
   }
   if (onRefresh) onRefresh(what);

@@ -1,17 +1,25 @@
 #include "app/screenshot_tour.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <cstdio>
+#include <memory>
 
 #include "app/controller_select_pane.h"
 #include "app/main_frame.h"
 #include "app/orvo_app.h"
 #include "app/orvo_view.h"
+#include "app/window_refs.h"
+#include "automation/x10_widget.h"
 #include "device/device_catalogue.h"
 #include "engine/context.h"
 #include "views/device_setup/device_setup_model.h"
+#include "views/event_editors/dlg_widgets.h"
+#include "views/event_editors/wnd_logic_events.h"
+#include "views/event_editors/wnd_time_events.h"
 #include "views/link_views/device_list_pane.h"
 #include "views/log_views/output_pane.h"
 
@@ -28,6 +36,65 @@ bool LinksRead(const Context& ctx, DeviceKey key) {
 // Lets the windows take in what changed before a picture.
 void Settle() {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+// A few events of the kinds a house has, made as the two event windows make
+// them, for the pictures of their lists.
+void AddSampleEvents(Context& ctx, DeviceKey dimmer, DeviceKey keypad) {
+  const auto timed = [&ctx](DeviceKey key, auto choose) {
+    TimeEventForm form = OpenTimeEventForm(ctx);
+    form.days = kAllWeekDays;
+    if (!ShowTimeEventTarget(ctx, form, key)) return;
+    choose(form);
+    SaveTimeEvent(ctx, form);
+  };
+  timed(dimmer, [](TimeEventForm& f) {
+    f.timeBase = TimeBase::kSunset;
+    f.offset = SunOffset::kBefore;
+    f.offsetRow = 19;
+  });
+  timed(dimmer, [](TimeEventForm& f) {
+    f.hour = 7;
+    f.minute = 30;
+    f.levelPosition = 30;
+    f.days = PresetDays(WeekdayPreset::kWeekDays);
+  });
+  timed(MakeGroupKey(1), [](TimeEventForm& f) {
+    f.hour = 23;
+    f.minute = 15;
+    f.command = 1;
+  });
+  timed(dimmer, [](TimeEventForm& f) {
+    f.timeBase = TimeBase::kSunrise;
+    f.offset = SunOffset::kAfter;
+    f.offsetRow = 9;
+    f.command = 1;
+  });
+
+  const auto rule = [&ctx, keypad](int group, auto choose) {
+    LogicEventForm form;
+    if (!ShowLogicEventDevice(ctx, form, keypad)) return;
+    form.initiatorGroup = group;
+    ClickOperId(form);
+    choose(form);
+    SaveLogicEvent(ctx, form);
+  };
+  rule(1, [&](LogicEventForm& f) {
+    ShowLogicEventDevice(ctx, f, dimmer);
+    f.levelPosition = 40;
+    f.waitSeconds = 5;
+  });
+  rule(3, [&](LogicEventForm& f) {
+    ShowLogicEventDevice(ctx, f, MakeGroupKey(1));
+    f.initiatorAction = 1;
+    f.operatorAction = 3;
+  });
+  rule(1, [&](LogicEventForm& f) {
+    ClickUseX10(f);
+    f.house = 2;
+    f.unit = 6;
+    f.waitMinutes = 2;
+  });
 }
 
 }  // namespace
@@ -89,11 +156,36 @@ void ScreenshotTour::Shoot() {
   if (ok) {
     static constexpr const char* kTabs[] = {"tab-device-setup.png", "tab-controller-setup.png", "tab-time-events.png",
                                             "tab-logic-events.png"};
+    // The event lists and the widgets dialog are shown with a few samples,
+    // which leave again before the run goes on: the tick waits meanwhile, so
+    // no save sees them.
+    view->Timer().stop();
+    const auto events = std::make_unique<EventTable>(ctx_.events);
+    const WidgetCollection widgets = ctx_.widgets;
+    if (ctx_.events.eventCount == 0) AddSampleEvents(ctx_, dimmer_, keypad_);
+    if (ctx_.widgets.widgets.empty())
+      for (const char* typed : {"A5", "J11", "C7"}) ctx_.widgets.Add(MakeX10Widget(typed));
+    WindowRefs& refs = app_.Refs();
+    if (refs.timeEvents != nullptr) refs.timeEvents->Refresh();
+    if (refs.logicEvents != nullptr) refs.logicEvents->Refresh();
     for (int tab = 0; tab < 4; ++tab) {
       view->ActivateTab(tab);
       ok &= Save(frame, kTabs[tab]);
       if (tab == 1) ok &= Save(frame->ControllerSelectPane(), "pane-controller-select.png");
     }
+    {
+      dlgWidgets dialog(ctx_, frame);
+      dialog.TypeList()->setCurrentIndex(kWidgetTypeX10);
+      dialog.X10Edit()->setText(QStringLiteral("B12"));
+      dialog.show();
+      ok &= Save(&dialog, "dialog-widgets.png");
+      dialog.reject();
+    }
+    ctx_.events = *events;
+    ctx_.widgets = widgets;
+    if (refs.timeEvents != nullptr) refs.timeEvents->Refresh();
+    if (refs.logicEvents != nullptr) refs.logicEvents->Refresh();
+    view->Timer().start();
     view->ActivateTab(0);
     ok &= Save(frame->DeviceListPane(), "pane-device-list.png");
     ok &= Save(frame->OutputPane(), "pane-output.png");

@@ -1,8 +1,9 @@
 #pragma once
-// The pictures `scripts/screenshot --all` asks for: one per tab of the view,
-// one per dock pane, and the Device Setup tab with the modem, a dimmer and a
-// keypad selected (their link tables read first, within a bound), so that
-// every window can be looked at without a display.
+// The pictures `scripts/screenshot --all` asks for: one per tab of the view
+// (the event tabs with a few sample events listed when none are stored), one
+// per dock pane, the widgets dialog, and the Device Setup tab with the modem, a
+// dimmer and a keypad selected (their link tables read first, within a bound),
+// so that every window can be looked at without a display.
 #include <QObject>
 #include <QTimer>
 #include <chrono>

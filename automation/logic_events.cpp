@@ -8,6 +8,7 @@
 #include "automation/event_action.h"
 #include "automation/x10_codes.h"
 #include "engine/context.h"
+#include "plm/send_queues.h"
 
 namespace quorvel {
 
@@ -38,7 +39,9 @@ void FireLogicEvent(Context& ctx, Time now, EventRecord& record) {
   action.targetId = record.operatorId;
   action.cmd1 = record.operatorCmd1;
   action.cmd2 = record.operatorCmd2;
-  action.msgFlags = 1;
+  // With the hops of every other direct message, so the rule reaches a device
+  // beyond direct range.
+  action.msgFlags = kFlagsStandard;
 
   const char* w1 = InitiatorWord(record.initiatorCmd1);
   const char* w2 = OperatorWord(record.operatorCmd1);

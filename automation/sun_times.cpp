@@ -148,10 +148,15 @@ int ComputeSunTimes(Context& ctx, int32_t timeZone) {
 void RefreshSunTimes(Context& ctx) {
   ComputeSunTimes(ctx, ctx.options.timeZone);
   SunTimes& s = ctx.sun;
+  const SunTimes before = s;
   s.sunriseHour = s.sunriseMinutes / 60;
   s.sunriseMinute = s.sunriseMinutes % 60;
   s.sunsetHour = s.sunsetMinutes / 60;
   s.sunsetMinute = s.sunsetMinutes % 60;
+  // The time events window shows the sun times and lists sun-based events at them.
+  if (!before.computed || before.sunriseHour != s.sunriseHour || before.sunriseMinute != s.sunriseMinute ||
+      before.sunsetHour != s.sunsetHour || before.sunsetMinute != s.sunsetMinute)
+    ctx.refresh.eventsViewRefresh = true;
   s.computed = true;
 }
 

@@ -1,10 +1,12 @@
 #include "automation/time_events.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "automation/event_action.h"
 #include "engine/context.h"
+#include "plm/send_queues.h"
 
 namespace quorvel {
 
@@ -48,7 +50,12 @@ void FireTimeEvent(Context& ctx, const LocalTime& scan, Time now, EventRecord& r
     ctx.log.LogActivity(kTimerDisabled);
     return;
   }
-  ExecuteEventAction(ctx, record);
+  // Sent with the hops of every other direct message: a timed command sent with
+  // none never reaches a device beyond direct range, and nobody is told.
+  EventRecord action;
+  std::memcpy(&action, &record, sizeof action);
+  action.msgFlags = kFlagsStandard;
+  ExecuteEventAction(ctx, action);
   record.lastFired = static_cast<uint32_t>(now);
 }
 

@@ -29,4 +29,16 @@ WidgetRecord MakeX10Widget(std::string_view typed) {
   return w;
 }
 
+bool IsX10Address(std::string_view typed) {
+  if (typed.size() < 2 || typed.size() > 3) return false;
+  const char c = typed[0];
+  if (!((c >= 'A' && c <= 'P') || (c >= 'a' && c <= 'p'))) return false;
+  int unit = 0;
+  for (size_t i = 1; i < typed.size(); ++i) {
+    if (typed[i] < '0' || typed[i] > '9') return false;
+    unit = unit * 10 + (typed[i] - '0');
+  }
+  return unit >= 1 && unit <= 16;
+}
+
 }  // namespace quorvel

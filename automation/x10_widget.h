@@ -12,4 +12,9 @@ namespace quorvel {
 // Bytes past the text are zero.
 WidgetRecord MakeX10Widget(std::string_view typed);
 
+// True when `typed` is a whole X10 address: a letter A..P (either case) and a
+// unit 1..16 in one or two digits, nothing before or after. What the user types
+// is checked with it first, so no widget is made from text that names no address.
+bool IsX10Address(std::string_view typed);
+
 }  // namespace quorvel

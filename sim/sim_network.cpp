@@ -241,6 +241,7 @@ void SimNetwork::SendInsteon(const uint8_t* cmd, size_t n) {
   a.cmd2 = cmd[7];
   if (a.extended) std::memcpy(a.data, cmd + 8, 14);
   a.hops = 1;
+  a.maxHops = cmd[5] & 0x03;
   Transmit(echoAt, a);
   airBusyUntil_ = echoAt + AirMillis(a) + kDeviceTurnaroundMillis + kStandardAirMillis;
 }
@@ -351,6 +352,7 @@ void SimNetwork::Hear(const AirMessage& m) {
     case kTypeDirect: {
       SimDevice* d = Device(m.to);
       if (d == nullptr || !d->Awake(now_) || d->deaf) break;
+      if (d->hops > m.maxHops) break;  // beyond the hops the message was allowed
       DirectOutcome out = d->HandleDirect(m, now_, house_.modem.id);
       for (Reply& r : out.replies) {
         r.message.hops = d->hops;

@@ -58,6 +58,9 @@ struct AirMessage {
   uint8_t cmd2 = 0;
   uint8_t data[14] = {};
   int hops = 1;  // hops taken to reach the listener
+  // Repeats the sender allowed (the flags' low two bits): a device further
+  // away than this never hears the message.
+  int maxHops = 3;
 };
 
 // Length of a host command to the modem, start byte included; 0 for a code the

@@ -366,5 +366,29 @@ TEST(TimeEventActions, SwitchOffSendsNothing) {
   EXPECT_TRUE(ActionsWritten(q, 0).empty());
 }
 
+// A timed or rule-made command goes out with the hops every direct message
+// gets: with none it would never reach a device beyond direct range.
+TEST(EventActions, SendsCarryTheHopsOfEveryDirectMessage) {
+  QueueRig q;
+  AddHouse(q);
+  Day day(q);
+  q.ctx().options.runFlags = kRunTimerEvents | kRunLogicEvents;
+  AddTimeEvent(q.ctx(), TimeEvent(0, 0, 0, 20, 30, kDimmer, 0x11, 0xFF));
+  AddLogicEvent(q.ctx(), ToDevice(Rule(kKeypad, 0x13, 1), kRelay, 0x13, 0x00));
+  AddLogicEvent(q.ctx(), ToDevice(Rule(kKeypad, 0x13, 1), kDimmer, 0x13, 0x00, 0, 3));
+  day.Start(20, 29);
+  day.RunUntil(20, 31);
+  q.Feed(Broadcast(kKeypad, 1, 0x13));
+  Serve(q, 10 * kTicksPerSecond);
+  std::vector<std::vector<uint8_t>> sends;
+  for (const WrittenMessage& m : q.Written())
+    if (IsAction(m) && m.code() == 0x62) sends.push_back(m.bytes);
+  ASSERT_EQ(sends.size(), 3u) << "the timed ON, the rule's OFF at once and the one after its wait";
+  for (const std::vector<uint8_t>& b : sends) {
+    ASSERT_GE(b.size(), 8u);
+    EXPECT_EQ(b[5], 0x0F) << "to " << int(b[4]) << " cmd1 " << int(b[6]);
+  }
+}
+
 }  // namespace
 }  // namespace quorvel

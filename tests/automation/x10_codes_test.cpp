@@ -83,5 +83,21 @@ TEST(X10Widget, FromTypedAddress) {
   }
 }
 
+TEST(X10Widget, OnlyAWholeAddressIsTakenFromTheUser) {
+  struct Case {
+    const char* typed;
+    bool address;
+  };
+  const Case cases[] = {
+      {"A1", true},   {"j11", true},  {"P16", true}, {"C07", true},
+      {"Q5", false},  {"A0", false},  {"A17", false}, {"A", false},   {"", false},
+      {"5", false},   {"Ax", false},  {"A1x", false}, {"B123", false}, {" A1", false}, {"A-1", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    EXPECT_EQ(IsX10Address(c.typed), c.address);
+  }
+}
+
 }  // namespace
 }  // namespace quorvel

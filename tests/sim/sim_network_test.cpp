@@ -168,6 +168,25 @@ TEST_F(Simulator, AnswersEachCommandAsTheModemDoes) {
   }
 }
 
+TEST_F(Simulator, ADeviceBeyondTheAllowedHopsHearsNothing) {
+  // The dimmer is one hop away: a message allowing no hops is lost on the way.
+  struct Case {
+    uint8_t flags;
+    int deviceHops;
+    bool heard;
+  };
+  const Case cases[] = {{0x0F, 1, true}, {0x01, 1, true}, {0x00, 1, false}, {0x01, 2, false}, {0x0E, 2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "flags " << int(c.flags) << ", hops " << c.deviceHops);
+    Build(kSmallHouse);
+    Dev(kDimmer).hops = c.deviceHops;
+    const Bytes on = {0x02, 0x62, 0x2a, 0x10, 0x01, c.flags, 0x11, 0xFF};
+    const Bytes got = Exchange(on);
+    EXPECT_EQ(Dev(kDimmer).level, c.heard ? 0xFF : 40);
+    EXPECT_EQ(got.size() > on.size() + 1, c.heard) << "an answer only from a device that heard";
+  }
+}
+
 TEST_F(Simulator, GetFirstAndNextWalkTheModemTableAndEndWithANak) {
   Bytes got = Exchange({0x02, 0x69});
   for (int i = 0; i < 4; ++i) {
