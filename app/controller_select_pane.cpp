@@ -39,9 +39,47 @@ CCListCtrlControlers::CCListCtrlControlers(QWidget* parent) : QTableWidget(0, 2,
   setShowGrid(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  const int average = QFontMetrics(font()).averageCharWidth();
-  setColumnWidth(0, 10 * average);
-  setColumnWidth(1, 16 * average);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setWordWrap(false);
+  verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 6);
+  const QFontMetrics m(font());
+  setColumnWidth(0, m.horizontalAdvance(QStringLiteral("[ 2a.10.04 ]")) + 14);
+  setColumnWidth(1, 22 * m.averageCharWidth());
+  connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
+    if (filling_ || row < 0) return;
+    if (selected) selected(RowKey(row));
+  });
+}
+
+void CCListCtrlControlers::ShowRows(const std::vector<ControllerRow>& rows, DeviceKey shown) {
+  filling_ = true;
+  clearContents();
+  setRowCount(static_cast<int>(rows.size()));
+  int select = -1;
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const ControllerRow& row = rows[static_cast<size_t>(r)];
+    auto* id = new QTableWidgetItem(QString::fromLatin1(row.id.c_str()));
+    id->setData(Qt::UserRole, row.key);
+    setItem(r, 0, id);
+    setItem(r, 1, new QTableWidgetItem(QString::fromLatin1(row.kind.c_str())));
+    if (KeyId(row.key) == KeyId(shown)) select = r;
+  }
+  // The shown controller's row is the one selected.
+  if (select >= 0)
+    setCurrentCell(select, 0);
+  else
+    clearSelection();
+  filling_ = false;
+}
+
+DeviceKey CCListCtrlControlers::RowKey(int row) const {
+  const QTableWidgetItem* it = item(row, 0);
+  return it != nullptr ? it->data(Qt::UserRole).toUInt() : 0;
+}
+
+void CCListCtrlControlers::focusInEvent(QFocusEvent* event) {
+  QTableWidget::focusInEvent(event);
+  if (focused) focused();
 }
 
 CDPaneControlerSelect::CDPaneControlerSelect(Context& ctx, QWidget* parent)

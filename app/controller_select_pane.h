@@ -3,6 +3,10 @@
 // the controllers to pick from, over the day/night sky.
 #include <QDockWidget>
 #include <QTableWidget>
+#include <functional>
+#include <vector>
+
+#include "views/link_views/controller_setup_model.h"
 
 namespace quorvel {
 
@@ -17,6 +21,21 @@ inline constexpr int kControllerListId = 645;
 class CCListCtrlControlers : public QTableWidget {
  public:
   explicit CCListCtrlControlers(QWidget* parent = nullptr);
+  // The rows FillControllerList made, with the shown controller's row selected.
+  void ShowRows(const std::vector<ControllerRow>& rows, DeviceKey shown);
+  // The key of row `row`, or 0.
+  DeviceKey RowKey(int row) const;
+
+  // A row the user selected, by its key.
+  std::function<void(DeviceKey)> selected;
+  // The list took the keyboard focus.
+  std::function<void()> focused;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  bool filling_ = false;
 };
 
 class CDPaneControlerSelect : public QDockWidget {

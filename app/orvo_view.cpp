@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/controller_select_pane.h"
+#include "app/main_frame.h"
 #include "app/window_refs.h"
 #include "engine/context.h"
 #include "views/device_setup/wnd_device_controls.h"
@@ -78,7 +79,24 @@ void COrvoView::InitialUpdate(std::function<void()> tick) {
     };
     treeReselect = [tree] { tree->ReselectCurrent(); };
     treeSelectRoot = [tree] { tree->SelectRoot(); };
+    controllers->treeDragging = [tree] { return tree->Model().dragging; };
   }
+  if (refs_.controllerSelect != nullptr) {
+    // The select pane picks the controller; taking the focus brings its tab forward.
+    CCListCtrlControlers* select = refs_.controllerSelect->List();
+    controllers->listFilled = [select](const std::vector<ControllerRow>& rows, DeviceKey shown) {
+      select->ShowRows(rows, shown);
+    };
+    select->selected = [controllers](DeviceKey key) { controllers->SelectController(key); };
+    select->focused = [this] {
+      if (tabs_->currentIndex() != 1) ActivateTab(1);
+    };
+  }
+  controllerRefresh = [controllers] { controllers->FillControllerList(); };
+  controllers->setupOptions = [this] {
+    QAction* options = refs_.frame != nullptr ? refs_.frame->Command(kCmdOptions) : nullptr;
+    if (options != nullptr) options->trigger();
+  };
   ActivateTab(0);
 
   tick_ = std::move(tick);
@@ -96,6 +114,9 @@ void COrvoView::TickNow() {
     busyCursor_ = true;
   }
   tick_();
+  // Rows being saved show "Saved" once the devices showed the records back.
+  if (refs_.deviceSetup != nullptr) refs_.deviceSetup->FollowLinkJobs();
+  if (refs_.controllers != nullptr) refs_.controllers->FollowLinkJobs();
   if (!ctx_.tick.tickGuard && busyCursor_) {
     unsetCursor();
     busyCursor_ = false;

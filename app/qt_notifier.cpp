@@ -27,8 +27,10 @@ void QtNotifier::Refresh(ViewRefresh what) {
   if (refs_ != nullptr) {
     if (Has(what, ViewRefresh::DeviceTree) && refs_->deviceList) refs_->deviceList->Tree()->Rebuild();
     if (Has(what, ViewRefresh::DeviceSetup) && refs_->deviceSetup) refs_->deviceSetup->RefreshDeviceDisplay();
+    // Links stored and settings replies change what the shown controller's panel lists.
+    if (Has(what, ViewRefresh::DeviceSetup) && refs_->controllers) refs_->controllers->RefreshController();
     if (Has(what, ViewRefresh::TablesMerged) && refs_->deviceSetup) refs_->deviceSetup->SelectionChanged();
-    if (Has(what, ViewRefresh::ControllerList) && refs_->controllerSelect) refs_->controllerSelect->update();
+    if (Has(what, ViewRefresh::ControllerList) && refs_->controllers) refs_->controllers->FillControllerList();
     if (Has(what, ViewRefresh::TimeEvents) && refs_->timeEvents) refs_->timeEvents->Refresh();
     if (Has(what, ViewRefresh::LogicEvents) && refs_->logicEvents) refs_->logicEvents->Refresh();
     if (Has(what, ViewRefresh::GroupView) && refs_->controllers) refs_->controllers->update();
@@ -40,6 +42,7 @@ void QtNotifier::DeviceChanged(uint32_t deviceKey) {
   if (refs_ == nullptr) return;
   if (refs_->deviceList) refs_->deviceList->Tree()->RefreshDeviceItem(deviceKey);
   if (refs_->deviceSetup) refs_->deviceSetup->RefreshDeviceDisplay();
+  if (refs_->controllers) refs_->controllers->RefreshController();
 }
 
 void QtNotifier::ShowMessage(std::string_view title, std::string_view text) {

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <tuple>
 
 #include "app/controller_select_pane.h"
 #include "app/main_frame.h"
@@ -21,6 +23,7 @@
 #include "views/event_editors/wnd_logic_events.h"
 #include "views/event_editors/wnd_time_events.h"
 #include "views/link_views/device_list_pane.h"
+#include "views/link_views/wnd_controlers.h"
 #include "views/log_views/output_pane.h"
 
 namespace quorvel {
@@ -31,6 +34,22 @@ namespace {
 bool LinksRead(const Context& ctx, DeviceKey key) {
   const int slot = ctx.db.FindDeviceByKey(key);
   return slot < 0 || (ctx.db[slot].linkCount > 0 && !ctx.linkReader.Busy());
+}
+
+// The first record of each device a controller's buttons switch.
+std::vector<DeviceKey> Responders(const Context& ctx, DeviceKey controller) {
+  std::vector<DeviceKey> out;
+  const int slot = ctx.db.FindDeviceByKey(controller);
+  if (slot < 0) return out;
+  const DeviceRecord& k = ctx.db[slot];
+  for (int i = 0; i < k.LinkLimit(); ++i) {
+    const LinkRecord& l = k.links[i];
+    const int other = l.InUse() && (l.flags & kLinkController) != 0 ? ctx.db.FindDevice(l.id) : -1;
+    if (other < 0) continue;
+    const DeviceKey key = MakeDeviceKey(ctx.db[other].group, l.id);
+    if (std::find(out.begin(), out.end(), key) == out.end()) out.push_back(key);
+  }
+  return out;
 }
 
 // Lets the windows take in what changed before a picture.
@@ -124,11 +143,19 @@ void ScreenshotTour::Start() {
 void ScreenshotTour::Poll() {
   const auto waited =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
-  const bool read = LinksRead(ctx_, dimmer_) && LinksRead(ctx_, keypad_);
+  bool read = LinksRead(ctx_, dimmer_) && LinksRead(ctx_, keypad_);
+  if (read && responders_.empty()) {
+    responders_ = Responders(ctx_, keypad_);
+    for (const DeviceKey key : Responders(ctx_, dimmer_))
+      if (std::find(responders_.begin(), responders_.end(), key) == responders_.end()) responders_.push_back(key);
+  }
+  for (const DeviceKey key : responders_) read = read && LinksRead(ctx_, key);
   if (!read && waited < waitMillis_) {
     // Ask for what the polling has not read yet, as a user would.
     if (++polls_ % 8 == 1) {
-      for (const DeviceKey key : {dimmer_, keypad_})
+      std::vector<DeviceKey> wanted = {dimmer_, keypad_};
+      wanted.insert(wanted.end(), responders_.begin(), responders_.end());
+      for (const DeviceKey key : wanted)
         if (key != 0 && !LinksRead(ctx_, key)) RefreshLinkList(ctx_, key);
     }
     return;
@@ -198,6 +225,19 @@ void ScreenshotTour::Shoot() {
       tree->SelectKey(key);
       ok &= Save(frame, name);
     }
+    // The keypad with its scene button 3, and the dimmer with its one group.
+    view->ActivateTab(1);
+    CWndControlers* controllers = app_.Refs().controllers;
+    const std::tuple<DeviceKey, int, const char*> panels[] = {{keypad_, 3, "controller-setup-keypad.png"},
+                                                              {dimmer_, 1, "controller-setup-dimmer.png"}};
+    for (const auto& [key, group, name] : panels) {
+      if (key == 0 || controllers == nullptr) continue;
+      controllers->SelectController(key);
+      controllers->ShowButtonGroup(group);
+      controllers->FillControllerList();
+      ok &= Save(frame, name);
+    }
+    view->ActivateTab(0);
   }
   if (done_) done_(ok);
 }

@@ -1,14 +1,17 @@
 #pragma once
 // The pictures `scripts/screenshot --all` asks for: one per tab of the view
 // (the event tabs with a few sample events listed when none are stored), one
-// per dock pane, the widgets dialog, and the Device Setup tab with the modem, a
-// dimmer and a keypad selected (their link tables read first, within a bound),
-// so that every window can be looked at without a display.
+// per dock pane, the widgets dialog, the Device Setup tab with the modem, a
+// dimmer and a keypad selected, and the Controller Setup tab with that keypad
+// and that dimmer shown (their link tables, and those of the devices they
+// switch, read first within a bound), so that every window can be looked at
+// without a display.
 #include <QObject>
 #include <QTimer>
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "device/device_record.h"
 
@@ -38,6 +41,8 @@ class ScreenshotTour : public QObject {
   std::chrono::steady_clock::time_point started_;
   DeviceKey dimmer_ = 0;
   DeviceKey keypad_ = 0;
+  // The devices the keypad's and the dimmer's buttons switch, once their tables are known.
+  std::vector<DeviceKey> responders_;
   int polls_ = 0;
 };
 

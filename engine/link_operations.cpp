@@ -105,10 +105,19 @@ bool RefuseIfRunning(Context& ctx) {
   return true;
 }
 
+// Every prepared write gets a ticket of its own.
+void Stamp(Context& ctx, LinkJob& job) {
+  uint32_t& last = ctx.linkOps.lastTicket;
+  if (++last == 0) last = 1;
+  job.ticket = last;
+}
+
 void SetJobs(Context& ctx, const LinkJob* job0, const LinkJob* job1) {
   LinkJobs& s = ctx.linkOps.state;
   s.jobs[0] = job0 != nullptr ? *job0 : LinkJob{};
   s.jobs[1] = job1 != nullptr ? *job1 : LinkJob{};
+  if (job0 != nullptr) Stamp(ctx, s.jobs[0]);
+  if (job1 != nullptr) Stamp(ctx, s.jobs[1]);
   s.jobCount = static_cast<uint8_t>((job0 != nullptr) + (job1 != nullptr));
   s.current = 0;
   s.stepDelay = 0;
@@ -210,8 +219,12 @@ void StoreConfirmed(Context& ctx, const LinkJob& job, const uint8_t record[8], b
   ctx.engine.linkStored = true;
 }
 
-void FinishJob(Context& ctx, LinkJob& job) {
+void FinishJob(Context& ctx, LinkJob& job, bool confirmed) {
   LinkJobs& s = ctx.linkOps.state;
+  if (job.ticket != 0) {
+    s.outcomes[s.nextOutcome] = {job.ticket, confirmed};
+    s.nextOutcome = (s.nextOutcome + 1) % kLinkOutcomesKept;
+  }
   const LinkJobPhase none = LinkJobPhase::kIdle;
   job.phase = none;
   job.remaining = 0;
@@ -229,7 +242,7 @@ void ConcludeReadBack(Context& ctx, LinkJob& job, bool i1, bool complete) {
   if (complete && std::memcmp(job.readBack, job.record, 8) == 0) {
     StoreConfirmed(ctx, job, job.record, i1);
     ++s.writesConfirmed;
-    FinishJob(ctx, job);
+    FinishJob(ctx, job, true);
     return;
   }
   if (job.writeTries < 2) {
@@ -251,7 +264,7 @@ void ConcludeReadBack(Context& ctx, LinkJob& job, bool i1, bool complete) {
     ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X at %04X did not take: no answer to the read-back", job.target.b[0],
         job.target.b[1], job.target.b[2], JobAddress(job) | (i1 ? 0 : 7));
   }
-  FinishJob(ctx, job);
+  FinishJob(ctx, job, false);
 }
 
 void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete);
@@ -270,7 +283,7 @@ void StepReadBack(Context& ctx, LinkJob& job, const DeviceRecord* r, bool i1) {
       ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
           job.target.b[1], job.target.b[2], JobAddress(job));
       ++ctx.linkOps.state.writesFailed;
-      FinishJob(ctx, job);
+      FinishJob(ctx, job, false);
       return;
     }
     job.readBackSent = true;
@@ -332,7 +345,7 @@ void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete) {
     ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: its link table could not be read",
                                  job.target.b[0], job.target.b[1], job.target.b[2]);
     ++s.writesFailed;
-    FinishJob(ctx, job);
+    FinishJob(ctx, job, false);
     return;
   }
   if (!complete || (job.readBack[0] & kRecordInUse) == 0) {
@@ -344,14 +357,14 @@ void ConcludeSlotCheck(Context& ctx, LinkJob& job, bool i1, bool complete) {
   StoreConfirmed(ctx, job, job.readBack, i1);
   if (std::memcmp(job.readBack, job.record, 8) == 0) {
     ++s.writesConfirmed;
-    FinishJob(ctx, job);
+    FinishJob(ctx, job, true);
     return;
   }
   const int k = NextFreeLinkSlot(ctx, job.target, JobLinkSlot(job));
   if (k < 0) {
     LogTableFull(ctx, job.target);
     ++s.writesFailed;
-    FinishJob(ctx, job);
+    FinishJob(ctx, job, false);
     return;
   }
   job.linkSlot = k;
@@ -418,6 +431,26 @@ std::string LinkJobProgressText(const Context& ctx) {
 
 void ResetLinkJobs(Context& ctx) { ctx.linkOps.state = LinkJobs{}; }
 
+std::vector<uint32_t> PreparedTickets(const Context& ctx) {
+  std::vector<uint32_t> out;
+  for (const LinkJob& job : ctx.linkOps.state.jobs)
+    if (!job.Idle() && job.ticket != 0) out.push_back(job.ticket);
+  return out;
+}
+
+LinkWriteOutcome LinkJobOutcome(const Context& ctx, uint32_t ticket) {
+  const LinkJobs& s = ctx.linkOps.state;
+  if (ticket == 0) return LinkWriteOutcome::kFailed;
+  for (const LinkJob& job : s.jobs)
+    if (job.ticket == ticket && !job.Idle()) return LinkWriteOutcome::kPending;
+  for (int i = 0; i < s.backlogCount && i < kLinkJobBacklog; ++i)
+    if (s.backlog[i].ticket == ticket) return LinkWriteOutcome::kPending;
+  for (const LinkJobs::Outcome& o : s.outcomes)
+    if (o.ticket == ticket) return o.confirmed ? LinkWriteOutcome::kConfirmed : LinkWriteOutcome::kFailed;
+  // Neither waiting nor finished: the jobs were reset under it.
+  return LinkWriteOutcome::kFailed;
+}
+
 // --- Executor -------------------------------------------------------------------
 
 void RunLinkJobStep(Context& ctx) {
@@ -451,7 +484,7 @@ void RunLinkJobStep(Context& ctx) {
       ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: its Insteon engine is not known", job.target.b[0],
           job.target.b[1], job.target.b[2]);
       ++s.writesFailed;
-      FinishJob(ctx, job);
+      FinishJob(ctx, job, false);
       s.stepRunning = false;
       return;
     }
@@ -479,7 +512,7 @@ void RunLinkJobStep(Context& ctx) {
         ctx.log.LogActivityFormatted("Link write to %02X.%02X.%02X skipped: %04X is not the start of a link record", job.target.b[0],
             job.target.b[1], job.target.b[2], JobAddress(job));
         ++s.writesFailed;
-        FinishJob(ctx, job);
+        FinishJob(ctx, job, false);
         s.stepRunning = false;
         return;
       }
@@ -742,6 +775,7 @@ bool UpdateSecondLink(Context& ctx, int deviceSlot, int linkSlot, uint8_t group,
     return false;
   }
   s.jobs[1] = UpdateJob(ctx.db[deviceSlot], linkSlot, group, data1, data2, flags);
+  Stamp(ctx, s.jobs[1]);
   s.jobCount = 2;
   return true;
 }
@@ -774,7 +808,8 @@ void RemovePlmLinkForDevice(Context& ctx, DeviceRecord& record) {
       SetJobs(ctx, &job, nullptr);
       first = false;
     } else if (s.backlogCount < kLinkJobBacklog) {
-      s.backlog[s.backlogCount++] = job;
+      s.backlog[s.backlogCount] = job;
+      Stamp(ctx, s.backlog[s.backlogCount++]);
     } else {
       ctx.log.LogActivityFormatted("Link removal in %02X.%02X.%02X dropped: too many writes waiting", record.id.b[0], record.id.b[1],
           record.id.b[2]);

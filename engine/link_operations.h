@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "device/insteon_id.h"
 
@@ -30,6 +31,15 @@ inline constexpr int kStepsAfterEngineQuery = 500;
 inline constexpr int kReadBackTimeoutSteps = 40;
 // Backlog of writes waiting behind the two job slots (one per link slot).
 inline constexpr int kLinkJobBacklog = 33;
+
+// What became of a prepared write, asked by the ticket its job carries.
+enum class LinkWriteOutcome : uint8_t {
+  kPending,    // in the job slots or the backlog, not finished
+  kConfirmed,  // the device showed the record back (or already held it)
+  kFailed,     // not taken, given up, or dropped when the jobs were reset
+};
+// Finished writes whose outcome stays known; a window asks soon after each step.
+inline constexpr int kLinkOutcomesKept = 16;
 
 // Where a job is in its life.
 enum class LinkJobPhase : uint8_t {
@@ -69,6 +79,8 @@ struct LinkJob {
   // The target's link table was never read when the job was prepared: a slot
   // that does not answer its check is not written blind.
   bool tableUnread = false;
+  // Names this write for the window that asked for it (0: none).
+  uint32_t ticket = 0;
 
   bool Started() const { return phase != LinkJobPhase::kIdle && i1State == 0; }
   bool Idle() const { return phase == LinkJobPhase::kIdle && i1State == 0; }
@@ -87,6 +99,13 @@ struct LinkJobs {
   // Results over the run, for reports.
   uint32_t writesConfirmed = 0;
   uint32_t writesFailed = 0;
+  // The last finished writes, by ticket: a ring, oldest overwritten first.
+  struct Outcome {
+    uint32_t ticket = 0;
+    bool confirmed = false;
+  };
+  Outcome outcomes[kLinkOutcomesKept];
+  int nextOutcome = 0;
 };
 
 struct LinkOperations {
@@ -94,6 +113,9 @@ struct LinkOperations {
   // Set by the link-table editor when it updates a link; stays set for the run.
   // It switches the progress text to "Unlinking... "/"Updating Link Information... ".
   bool linkEditDisplay = false;
+  // The last ticket given to a job. Kept outside `state`, so a reset of the
+  // jobs never hands an old ticket to a new write.
+  uint32_t lastTicket = 0;
 };
 
 // --- Engine hooks ---------------------------------------------------------------
@@ -114,6 +136,11 @@ void SelectNextLinkJob(Context& ctx);
 std::string LinkJobProgressText(const Context& ctx);
 // Clears the job slots and the backlog (the database reset does this).
 void ResetLinkJobs(Context& ctx);
+
+// Tickets of the jobs a preparer just put into the slots (job 0 first), so a
+// window can follow what becomes of its change.
+std::vector<uint32_t> PreparedTickets(const Context& ctx);
+LinkWriteOutcome LinkJobOutcome(const Context& ctx, uint32_t ticket);
 
 // One piece of the current job.
 void RunLinkJobStep(Context& ctx);

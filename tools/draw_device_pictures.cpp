@@ -296,6 +296,10 @@ int main(int argc, char** argv) {
       {"2450", IoModule},
       {"motion-sensor", MotionSensor},
       {"2421", DoorSensor},
+      // The control panels' own names for the toggle switch, the door sensor and the modem.
+      {"togglelinc", Toggle},
+      {"triggerlinc", DoorSensor},
+      {"plm", Modem},
       {"default", Default},
   };
   int failed = 0;

@@ -3,6 +3,7 @@
 // what the user is told.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -513,6 +514,52 @@ TEST(WriteLine, NamesTheWirelessKindsWayOfTakingIt) {
     const std::vector<std::string> lines = n.LinkLines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[1], c.line);
+  }
+}
+
+// Each prepared write carries a ticket, by which a window follows what became of it.
+TEST(Tickets, SayWhetherTheirWriteWasConfirmed) {
+  LinkNet n;
+  const Slots s = BuildHouse(n);
+  ASSERT_TRUE(UpdateLink(*n.ctx, s.dimmer1, 1, 3, 0x40, 0x1C, 0xA2));
+  const std::vector<uint32_t> taken = PreparedTickets(*n.ctx);
+  ASSERT_EQ(taken.size(), 1u);
+  EXPECT_EQ(LinkJobOutcome(*n.ctx, taken[0]), LinkWriteOutcome::kPending);
+  ASSERT_TRUE(n.RunToEnd());
+  EXPECT_EQ(LinkJobOutcome(*n.ctx, taken[0]), LinkWriteOutcome::kConfirmed);
+
+  n.Sim(kDimmer).writeProtected = true;
+  ASSERT_TRUE(UpdateLink(*n.ctx, s.dimmer1, 1, 3, 0x20, 0x1C, 0xA2));
+  const std::vector<uint32_t> refused = PreparedTickets(*n.ctx);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0], taken[0]);
+  ASSERT_TRUE(n.RunToEnd());
+  EXPECT_EQ(LinkJobOutcome(*n.ctx, refused[0]), LinkWriteOutcome::kFailed);
+  EXPECT_EQ(LinkJobOutcome(*n.ctx, taken[0]), LinkWriteOutcome::kConfirmed) << "still known";
+
+  // Both halves of a pair have their own; a reset fails them, and a ticket is never handed out twice.
+  ASSERT_TRUE(RemoveLinkPair(*n.ctx, 1, 3, s.dimmer1, s.keypad1, 1));
+  const std::vector<uint32_t> pair = PreparedTickets(*n.ctx);
+  ASSERT_EQ(pair.size(), 2u);
+  EXPECT_NE(pair[0], pair[1]);
+  ResetLinkJobs(*n.ctx);
+  for (const uint32_t t : pair) EXPECT_EQ(LinkJobOutcome(*n.ctx, t), LinkWriteOutcome::kFailed);
+  ASSERT_TRUE(UpdateLink(*n.ctx, s.dimmer1, 1, 3, 0x20, 0x1C, 0xA2));
+  EXPECT_GT(PreparedTickets(*n.ctx).at(0), pair[1]);
+  EXPECT_EQ(LinkJobOutcome(*n.ctx, 0), LinkWriteOutcome::kFailed);
+}
+
+// A link slot from a list that no longer matches the table touches nothing.
+TEST(UpdateBounds, ASlotOutsideTheTableChangesNothing) {
+  for (const int slot : {-1, 33, 40, 1000}) {
+    LinkNet n;
+    const Slots s = BuildHouse(n);
+    DeviceRecord before;
+    std::memcpy(&before, &n.ctx->db[s.dimmer1], sizeof before);
+    EXPECT_FALSE(UpdateLink(*n.ctx, s.dimmer1, slot, 3, 1, 2, 0xA2)) << slot;
+    EXPECT_FALSE(UpdateSecondLink(*n.ctx, s.dimmer1, slot, 3, 1, 2, 0xA2)) << slot;
+    EXPECT_EQ(std::memcmp(&before, &n.ctx->db[s.dimmer1], sizeof before), 0) << slot;
+    EXPECT_FALSE(LinkOperationRunning(*n.ctx)) << slot;
   }
 }
 

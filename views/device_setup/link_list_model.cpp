@@ -29,6 +29,28 @@ std::string RampSecondsText(uint8_t code) {
   return text;
 }
 
+uint8_t PercentToLevel(int percent) {
+  // More than 100 % would overflow the byte: 255 % became 138.
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  // percent x 2.55 + 0.5 in whole numbers: in floating point 50 % came out 127.
+  return static_cast<uint8_t>((percent * 255 + 50) / 100);
+}
+
+uint8_t SecondsToRampCode(int seconds) {
+  for (uint8_t code = 0; code < 28; ++code)
+    if (kRampSeconds[code] == seconds) return code;
+  return 28;
+}
+
+int RampCodeOfText(std::string_view text) {
+  // The texts below a second map to their own codes: reading them as whole
+  // seconds would make every one of them 0.5 sec.
+  for (uint8_t code = 0; code < 32; ++code)
+    if (RampSecondsText(code) == text) return code;
+  return -1;
+}
+
 DeviceLinks FillDeviceLinks(const Context& ctx, int deviceSlot) {
   DeviceLinks out;
   const DeviceDatabase& db = ctx.db;

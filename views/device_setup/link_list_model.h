@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel {
@@ -42,5 +43,14 @@ int LinkLevelPercent(uint8_t level);
 double RampSeconds(uint8_t code);
 // "%0.1f sec" below a second, "%1.0f sec" otherwise.
 std::string RampSecondsText(uint8_t code);
+// A percentage as a link's on level: limited to 0..100, then percent x 2.55
+// rounded (75 is 191, 50 is 128).
+uint8_t PercentToLevel(int percent);
+// Whole seconds as a ramp code: 540, 480, ... 4, 2 are codes 0..27; any other
+// number (0 included) is 28.
+uint8_t SecondsToRampCode(int seconds);
+// The code of a ramp text as this list writes it ("540 sec" is 0, "2 sec" 27,
+// "0.5 sec" 28 ... "0.1 sec" 31), or -1 for any other text.
+int RampCodeOfText(std::string_view text);
 
 }  // namespace quorvel

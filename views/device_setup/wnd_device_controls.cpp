@@ -21,6 +21,7 @@
 #include "views/common/confirm_box.h"
 #include "views/common/device_pictures.h"
 #include "views/common/qt_menu.h"
+#include "views/device_setup/link_list_ctrls.h"
 
 namespace quorvel {
 
@@ -232,18 +233,9 @@ WndDeviceControls::WndDeviceControls(Context& ctx, QWidget* parent)
   modemRow->addStretch();
   page->addLayout(modemRow);
 
-  linkList_ = new QTableWidget(0, kLinkListColumns, this);
+  linkList_ = new CListCtrlALDB(ctx_, this);
   linkList_->setObjectName(QStringLiteral("LinkList"));
-  QStringList headings;
-  for (const char* h : kLinkListHeadings) headings << QString::fromLatin1(h);
-  linkList_->setHorizontalHeaderLabels(headings);
-  linkList_->setShowGrid(true);
-  linkList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  linkList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  linkList_->verticalHeader()->hide();
-  linkList_->horizontalHeader()->setStretchLastSection(true);
-  linkList_->setWordWrap(false);
-  linkList_->installEventFilter(this);
+  linkList_->setProperty("controlId", 5649);
   page->addWidget(linkList_, 1);
 
   helpPanel_ = new QLabel(this);
@@ -321,10 +313,12 @@ void WndDeviceControls::RefreshDeviceDisplay() {
   }
   SyncGroupList();
   if (!d.hasDevice) {
-    linkList_->setRowCount(0);
+    linkList_->Model().Clear();
+    linkList_->ShowRows();
     return;
   }
-  FillLinkList(d.links);
+  // Rows with an edit not yet saved keep it.
+  linkList_->Fill(ctx_.tick.treeSelection);
   // A slider the user is moving stays where the user holds it.
   if (!slider_->isSliderDown()) {
     settingSlider_ = true;
@@ -339,27 +333,7 @@ void WndDeviceControls::SelectionChanged() {
   RefreshDeviceDisplay();
 }
 
-void WndDeviceControls::FillLinkList(const DeviceLinks& links) {
-  linkList_->setRowCount(static_cast<int>(links.rows.size()));
-  for (int r = 0; r < static_cast<int>(links.rows.size()); ++r) {
-    const LinkRow& row = links.rows[static_cast<size_t>(r)];
-    for (int c = 0; c < kLinkListColumns; ++c) {
-      QTableWidgetItem* item = linkList_->item(r, c);
-      if (item == nullptr) {
-        item = new QTableWidgetItem;
-        linkList_->setItem(r, c, item);
-      }
-      item->setText(Latin1(row.cells[c]));
-      item->setData(Qt::UserRole, row.slot);
-      if (c > 0) item->setTextAlignment(Qt::AlignCenter);
-    }
-  }
-}
-
-void WndDeviceControls::SizeLinkColumns() {
-  const int w = linkList_->width() - 2 * linkList_->frameWidth();
-  for (int c = 0; c + 1 < kLinkListColumns; ++c) linkList_->setColumnWidth(c, w / kLinkListWidthShares[c]);
-}
+void WndDeviceControls::FollowLinkJobs() { linkList_->FollowJobs(); }
 
 void WndDeviceControls::resizeEvent(QResizeEvent* event) {
   CTabWindow::resizeEvent(event);
@@ -422,8 +396,6 @@ void WndDeviceControls::CommitCostField() {
 
 bool WndDeviceControls::eventFilter(QObject* watched, QEvent* event) {
   if (watched == cost_ && event->type() == QEvent::FocusOut) CommitCostField();
-  // The columns keep their shares of the list's width, whenever it changes.
-  if (watched == linkList_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) SizeLinkColumns();
   return CTabWindow::eventFilter(watched, event);
 }
 

@@ -16,9 +16,10 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QSlider;
-class QTableWidget;
 
 namespace quorvel {
+
+class CListCtrlALDB;
 
 inline constexpr char kWndDeviceControlsName[] = "Device";
 inline constexpr int kWndDeviceControlsId = 5365;
@@ -55,6 +56,8 @@ class WndDeviceControls : public CTabWindow {
   void SelectionChanged();
   // A button's or menu item's command.
   void RunCommand(int command);
+  // Follows the link jobs of the list's rows being saved; run after every tick.
+  void FollowLinkJobs();
 
   DeviceSetupState& State() { return state_; }
   const ControlSet& Shown() const { return shown_; }
@@ -64,7 +67,7 @@ class WndDeviceControls : public CTabWindow {
   QComboBox* GroupList() const { return groupList_; }
   QSlider* Slider() const { return slider_; }
   QLabel* LevelText() const { return levelText_; }
-  QTableWidget* LinkList() const { return linkList_; }
+  CListCtrlALDB* LinkList() const { return linkList_; }
   QLineEdit* CostField() const { return cost_; }
   QLabel* HelpPanel() const { return helpPanel_; }
 
@@ -80,8 +83,6 @@ class WndDeviceControls : public CTabWindow {
 
  private:
   QPushButton* MakeButton(int command, const char* caption, const char* tip = nullptr);
-  void FillLinkList(const DeviceLinks& links);
-  void SizeLinkColumns();
   void SyncGroupList();
   void CommitCostField();
   void Notify(const std::string& title, const std::string& text);
@@ -101,7 +102,7 @@ class WndDeviceControls : public CTabWindow {
   QLabel* levelText_ = nullptr;
   QLabel* costLabel_ = nullptr;
   QLineEdit* cost_ = nullptr;
-  QTableWidget* linkList_ = nullptr;
+  CListCtrlALDB* linkList_ = nullptr;
   QScrollArea* helpScroll_ = nullptr;
   QLabel* helpPanel_ = nullptr;
 };
