@@ -120,7 +120,7 @@ TEST(EventEditorsRun, EventsMadeInTheWindowsFireSurviveARestartAndStopOnceDelete
     time.timeBase = TimeBase::kSunset;
     time.offset = SunOffset::kBefore;
     time.offsetRow = kBeforeSunset - 1;
-    const SaveOutcome saved = SaveTimeEvent(run.ctx(), time);
+    const EventSaveOutcome saved = SaveTimeEvent(run.ctx(), time);
     ASSERT_TRUE(saved.Stored()) << saved.text;
 
     // Button 1 of the hall keypad ON: the kitchen ceiling at 80 %.

@@ -256,7 +256,7 @@ TEST(LogicEventsModel, ControlsToTheStoredRecord) {
     HouseRig rig;
     LogicEventForm form;
     c.make(*rig, form);
-    const SaveOutcome out = SaveLogicEvent(*rig, form);
+    const EventSaveOutcome out = SaveLogicEvent(*rig, form);
     ASSERT_TRUE(out.Stored()) << out.text;
     EventRecord want = Zero();
     c.expect(want);
@@ -279,7 +279,7 @@ TEST(LogicEventsModel, TheRuleIsForWhatTheFieldsShowWhateverWasPickedSince) {
   ASSERT_TRUE(ShowLogicEventDevice(*rig, form, MakeGroupKey(12)));
   ASSERT_TRUE(ShowLogicEventDevice(*rig, form, KeyOf(*rig, kHallKeypad)));
   rig->tick.treeSelection = KeyOf(*rig, kHallKeypad);
-  const SaveOutcome first = SaveLogicEvent(*rig, form);
+  const EventSaveOutcome first = SaveLogicEvent(*rig, form);
   ASSERT_TRUE(first.Stored());
   EXPECT_EQ(rig->events.records[first.slot].isGroup, 1);
   EXPECT_EQ(rig->events.records[first.slot].group, 12);
@@ -290,7 +290,7 @@ TEST(LogicEventsModel, TheRuleIsForWhatTheFieldsShowWhateverWasPickedSince) {
   ASSERT_TRUE(ShowLogicEventDevice(*rig, form, KeyOf(*rig, kPorchLight)));
   EXPECT_FALSE(ShowLogicEventDevice(*rig, form, ModemKey(*rig)));
   rig->tick.treeSelection = MakeGroupKey(12);
-  const SaveOutcome second = SaveLogicEvent(*rig, form);
+  const EventSaveOutcome second = SaveLogicEvent(*rig, form);
   ASSERT_TRUE(second.Stored());
   EXPECT_EQ(rig->events.records[second.slot].isGroup, 0);
   EXPECT_EQ(rig->events.records[second.slot].operatorId, kPorchLight);
@@ -342,7 +342,7 @@ TEST(LogicEventsModel, WhatStopsASaveAndStoresNothing) {
     Pick(*rig, form, KeyOf(*rig, kHallKeypad), true);
     Pick(*rig, form, KeyOf(*rig, kPorchLight), false);
     c.make(*rig, form);
-    const SaveOutcome out = SaveLogicEvent(*rig, form);
+    const EventSaveOutcome out = SaveLogicEvent(*rig, form);
     EXPECT_FALSE(out.Stored());
     EXPECT_EQ(out.title, c.title);
     EXPECT_EQ(out.text, c.text);
@@ -357,7 +357,7 @@ TEST(LogicEventsModel, AFullTableRefusesWithABox) {
   LogicEventForm form;
   Pick(*rig, form, KeyOf(*rig, kHallKeypad), true);
   Pick(*rig, form, KeyOf(*rig, kPorchLight), false);
-  const SaveOutcome out = SaveLogicEvent(*rig, form);
+  const EventSaveOutcome out = SaveLogicEvent(*rig, form);
   EXPECT_FALSE(out.Stored());
   EXPECT_EQ(out.title, kEventTableFullTitle);
   EXPECT_EQ(out.text, kEventTableFull);

@@ -171,7 +171,7 @@ TEST_F(TimeEventsModel, ControlsToTheStoredRecord) {
     TimeEventForm form = OpenTimeEventForm(*rig);
     ASSERT_TRUE(ShowTimeEventTarget(*rig, form, c.target(*rig)));
     c.choose(form);
-    const SaveOutcome out = SaveTimeEvent(*rig, form);
+    const EventSaveOutcome out = SaveTimeEvent(*rig, form);
     ASSERT_TRUE(out.Stored()) << out.text;
     EXPECT_TRUE(out.title.empty() && out.text.empty());
     EventRecord want = Zero();
@@ -234,7 +234,7 @@ TEST_F(TimeEventsModel, WhatStopsASaveAndStoresNothing) {
       ASSERT_TRUE(ShowTimeEventTarget(*rig, form, KeyOf(*rig, kKitchenCeiling)));
     }
     c.make(*rig, form);
-    const SaveOutcome out = SaveTimeEvent(*rig, form);
+    const EventSaveOutcome out = SaveTimeEvent(*rig, form);
     EXPECT_FALSE(out.Stored());
     EXPECT_EQ(out.title, c.title);
     EXPECT_EQ(out.text, c.text);
@@ -252,7 +252,7 @@ TEST_F(TimeEventsModel, TheEventIsForWhatTheFieldShowsWhateverTheTreeSelectedSin
     ctx().tick.treeSelection = key;
   }
   EXPECT_EQ(form.target.text, "2A.10.01  Kitchen Ceiling");
-  const SaveOutcome out = SaveTimeEvent(ctx(), form);
+  const EventSaveOutcome out = SaveTimeEvent(ctx(), form);
   ASSERT_TRUE(out.Stored());
   EXPECT_EQ(ctx().events.records[out.slot].targetId, kKitchenCeiling);
   EXPECT_EQ(ctx().events.records[out.slot].isGroup, 0);
@@ -260,7 +260,7 @@ TEST_F(TimeEventsModel, TheEventIsForWhatTheFieldShowsWhateverTheTreeSelectedSin
   // A group replaces the device, and the event is the group's.
   ASSERT_TRUE(ShowTimeEventTarget(ctx(), form, MakeGroupKey(12)));
   EXPECT_EQ(form.target.text, "Group 12  ");
-  const SaveOutcome group = SaveTimeEvent(ctx(), form);
+  const EventSaveOutcome group = SaveTimeEvent(ctx(), form);
   ASSERT_TRUE(group.Stored());
   EXPECT_EQ(ctx().events.records[group.slot].isGroup, 1);
   EXPECT_EQ(ctx().events.records[group.slot].group, 12);
@@ -282,7 +282,7 @@ TEST_F(TimeEventsModel, AFullTableRefusesWithABoxAndChangesNothing) {
   const EventTable before = ctx().events;
   TimeEventForm form = Picked(KeyOf(ctx(), kKitchenCeiling));
   form.days = kAllWeekDays;  // slot 0 is the zero filler
-  const SaveOutcome out = SaveTimeEvent(ctx(), form);
+  const EventSaveOutcome out = SaveTimeEvent(ctx(), form);
   EXPECT_FALSE(out.Stored());
   EXPECT_EQ(out.title, kEventTableFullTitle);
   EXPECT_NE(out.text.find("Event table full"), std::string::npos);

@@ -69,8 +69,8 @@ int FieldDeviceSlot(const Context& ctx, const FieldSource& source) {
   return ctx.db.FindDevice(source.id);
 }
 
-SaveOutcome Refused(const char* title, const std::string& text) {
-  SaveOutcome out;
+EventSaveOutcome Refused(const char* title, const std::string& text) {
+  EventSaveOutcome out;
   out.title = title;
   out.text = text;
   return out;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "views/common/message_texts.h"
 #include "automation/event_record.h"
 #include "device/device_record.h"
 #include "device/insteon_id.h"
@@ -19,7 +20,6 @@ namespace quorvel {
 struct Context;
 
 // The caption of every box that stops a save.
-inline constexpr const char* kSelectionMissingTitle = "Selection Missing";
 inline constexpr const char* kValueOutOfRangeTitle = "Value Out of Range";
 inline constexpr const char* kEventTableFullTitle = "Event table full";
 inline constexpr const char* kNoDaysText = "Please select days of week for this event.";
@@ -79,13 +79,13 @@ TreePick PickFromTree(Context& ctx, DeviceKey key);
 int FieldDeviceSlot(const Context& ctx, const FieldSource& source);
 
 // What a Save did: the slot it stored, or the box that says why nothing was.
-struct SaveOutcome {
+struct EventSaveOutcome {
   int slot = -1;
   std::string title;
   std::string text;
   bool Stored() const { return slot >= 0; }
 };
-SaveOutcome Refused(const char* title, const std::string& text);
+EventSaveOutcome Refused(const char* title, const std::string& text);
 
 // One item of an event list: its text and its value (the root, a header or an
 // event line with its slot).

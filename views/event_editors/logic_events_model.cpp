@@ -108,7 +108,7 @@ bool ShowLogicEventDevice(Context& ctx, LogicEventForm& form, DeviceKey key) {
   return true;
 }
 
-SaveOutcome SaveLogicEvent(Context& ctx, const LogicEventForm& form) {
+EventSaveOutcome SaveLogicEvent(Context& ctx, const LogicEventForm& form) {
   if (form.initiator.text.size() < 7) return Refused(kSelectionMissingTitle, kSelectInitiatorText);
   // The initiator the field shows, as the table holds it now.
   if (FieldDeviceSlot(ctx, form.initiator.source) < 0) return Refused(kSelectionMissingTitle, kSelectInitiatorText);
@@ -169,7 +169,7 @@ SaveOutcome SaveLogicEvent(Context& ctx, const LogicEventForm& form) {
   r.delayMinutes = static_cast<uint8_t>(minutes);
   r.delaySeconds = static_cast<uint8_t>(seconds);
 
-  SaveOutcome out;
+  EventSaveOutcome out;
   out.slot = AddLogicEvent(ctx, r);
   if (!out.Stored()) {
     out.title = kEventTableFullTitle;

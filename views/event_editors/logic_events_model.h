@@ -68,7 +68,7 @@ void ClickUseX10(LogicEventForm& form);
 bool ShowLogicEventDevice(Context& ctx, LogicEventForm& form, DeviceKey key);
 
 // The record Save stores, or the box that says why nothing was stored.
-SaveOutcome SaveLogicEvent(Context& ctx, const LogicEventForm& form);
+EventSaveOutcome SaveLogicEvent(Context& ctx, const LogicEventForm& form);
 
 // Every logic event, in slot order, under the root.
 EventTreeItem RebuildLogicEventList(const Context& ctx);

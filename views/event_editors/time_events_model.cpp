@@ -86,7 +86,7 @@ std::string SunsetLabel(const SunTimes& sun) {
   return text;
 }
 
-SaveOutcome SaveTimeEvent(Context& ctx, const TimeEventForm& form) {
+EventSaveOutcome SaveTimeEvent(Context& ctx, const TimeEventForm& form) {
   if (form.target.text.size() < 8) return Refused(kSelectionMissingTitle, kSelectDeviceText);
   if (form.command < 0 || form.command > 1) return Refused(kSelectionMissingTitle, kNoCommandText);
   const uint8_t days = static_cast<uint8_t>(form.days & kAllWeekDays);
@@ -146,7 +146,7 @@ SaveOutcome SaveTimeEvent(Context& ctx, const TimeEventForm& form) {
     }
   }
 
-  SaveOutcome out;
+  EventSaveOutcome out;
   out.slot = AddTimeEvent(ctx, r);
   if (!out.Stored()) {
     out.title = kEventTableFullTitle;

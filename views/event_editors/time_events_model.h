@@ -66,7 +66,7 @@ inline bool OffsetEnabled(const TimeEventForm& form) { return form.timeBase != T
 inline bool TimeSlidersShown(const TimeEventForm& form) { return form.timeBase == TimeBase::kClock; }
 
 // The record Save stores, or the box that says why nothing was stored.
-SaveOutcome SaveTimeEvent(Context& ctx, const TimeEventForm& form);
+EventSaveOutcome SaveTimeEvent(Context& ctx, const TimeEventForm& form);
 
 // Every time event by time of day (sun-based ones at today's sun time, which
 // is written into them), under a header per clock time, one "Sunrise" and one

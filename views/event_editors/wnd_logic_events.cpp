@@ -230,7 +230,7 @@ void CWndLogicEvents::Refresh() { RebuildLogicEventList(); }
 void CWndLogicEvents::RebuildLogicEventList() { list_->Fill(quorvel::RebuildLogicEventList(ctx_)); }
 
 void CWndLogicEvents::Save() {
-  const SaveOutcome out = SaveLogicEvent(ctx_, form_);
+  const EventSaveOutcome out = SaveLogicEvent(ctx_, form_);
   if (!out.title.empty() || !out.text.empty()) ctx_.notifier.ShowMessage(out.title, out.text);
   RebuildLogicEventList();
   if (out.Stored()) {

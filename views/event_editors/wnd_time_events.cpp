@@ -202,7 +202,7 @@ void CWndTimeEvents::Refresh() {
 void CWndTimeEvents::RebuildTimeEventList() { list_->Fill(quorvel::RebuildTimeEventList(ctx_)); }
 
 void CWndTimeEvents::Save() {
-  const SaveOutcome out = SaveTimeEvent(ctx_, form_);
+  const EventSaveOutcome out = SaveTimeEvent(ctx_, form_);
   if (!out.title.empty() || !out.text.empty()) ctx_.notifier.ShowMessage(out.title, out.text);
   RebuildTimeEventList();
   if (out.Stored()) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "views/common/message_texts.h"
 #include "device/device_record.h"
 #include "views/device_setup/controller_panel_model.h"
 #include "views/device_setup/link_edit_model.h"
@@ -26,7 +27,6 @@ inline constexpr int kButtonGroupWidths[kLinkListColumns] = {6, 4, 4, 5, 3};
 // Longest text the group and level editors take.
 inline constexpr int kButtonGroupEditMax = 4;
 
-inline constexpr const char* kSelectionMissingTitle = "Selection Missing";
 inline constexpr const char* kSelectButtonText = "Please select a Button #.";
 inline constexpr const char* kReadOptionsFirstText = "Please read the device options first.";
 inline constexpr const char* kGroupNotChangedText =
