@@ -12,7 +12,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutDialog"));
   setWindowTitle(QStringLiteral("About Orvo-PLM"));
   auto* icon = new QLabel(this);
-  icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+  const QIcon programIcon = QApplication::windowIcon();
+  icon->setPixmap((programIcon.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : programIcon).pixmap(48, 48));
   auto* version = new QLabel(QStringLiteral("Orvo-PLM Version %1 (built %2)")
                                  .arg(QApplication::applicationVersion(), QStringLiteral(__DATE__)),
                              this);

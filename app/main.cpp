@@ -8,10 +8,12 @@
 #include <string>
 
 #include "app/link_report.h"
+#include "app/install_report.h"
 #include "app/session.h"
 #include "app/session_options.h"
 #ifdef QUORVEL_WITH_WINDOW
 #include "app/qt_notifier.h"
+#include "app/serial_choice.h"
 #include "app/window_run.h"
 #endif
 
@@ -58,6 +60,11 @@ int main(int argc, char** argv) {
   SessionOptions options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
+    // A device command with a malformed id fails as one that got no answer does.
+    if (options.deviceCommandRefused) {
+      std::fprintf(stderr, "quorvel: %s\n", error.c_str());
+      return 1;
+    }
     std::fprintf(stderr, "quorvel: %s\n%s", error.c_str(), UsageText().c_str());
     return 2;
   }
@@ -68,6 +75,16 @@ int main(int argc, char** argv) {
   if (options.version) {
     std::puts("quorvel 0.1.0");
     return 0;
+  }
+  if (options.listPorts) {
+    std::fputs(SerialPortsText().c_str(), stdout);
+    return 0;
+  }
+  if (options.showPaths) {
+    std::string text;
+    const bool found = ShippedPathsText(argv[0], text);
+    std::fputs(text.c_str(), stdout);
+    return found ? 0 : 1;
   }
 
   // A report with no modem to talk to comes from the data file alone; nothing is
@@ -84,8 +101,11 @@ int main(int argc, char** argv) {
   }
 
 #ifdef QUORVEL_WITH_WINDOW
+  // The serial device chosen in the Setup dialog, unless this run names one.
+  if (options.serialPath.empty() && !options.simulate && !options.virtualTime) options.serialPath = StoredSerialDevice();
   // Runs that end by themselves are scripted: they print, they open no window.
-  if (options.secondsLimit > 0 || options.untilIdle || options.linkReport >= 0 || options.linkRequested)
+  if (options.secondsLimit > 0 || options.untilIdle || options.linkReport >= 0 || options.linkRequested ||
+      options.deviceCommandRequested)
     options.headless = true;
   if (!options.headless && !WindowPossible()) {
     std::fputs("quorvel: no display to open the window on; running headless\n", stderr);
@@ -99,6 +119,7 @@ int main(int argc, char** argv) {
 #endif
   (void)started;
   Session session(options, stdout, argv[0]);
+  session.SetErrorStream(stderr);
   if (!session.Start(error)) {
     std::fprintf(stderr, "quorvel: %s\n", error.c_str());
     return 1;

@@ -5,6 +5,7 @@
 #include "app/orvo_doc.h"
 #include "app/orvo_view.h"
 #include "app/qt_notifier.h"
+#include "app/serial_choice.h"
 #include "engine/context.h"
 #include "views/setup/setup_dialog.h"
 
@@ -61,6 +62,7 @@ void COrvoApp::ShowSetupDialog() {
   ContextSetupHost host(ctx_, [this](bool connected) {
     if (frame_ != nullptr) frame_->SetConnectionIndicator(connected);
   });
+  host.storeChoice = StoreSerialDevice;
   SetupDialogModel model(ctx_.options, host);
   CSetupDialog dialog(model, frame_);
   dialog.exec();

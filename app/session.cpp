@@ -14,6 +14,7 @@
 #include "engine/main_tick.h"
 #include "engine/network_engine.h"
 #include "engine/run_summary.h"
+#include "platform/install_paths.h"
 #include "sim/house_file.h"
 
 namespace quorvel {
@@ -21,14 +22,6 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kExampleHouse = "example_house.txt";
-
-std::string ExecutableFolder(const std::string& argv0) {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  std::string exe = n > 0 ? std::string(path, static_cast<size_t>(n)) : argv0;
-  const size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
-}
 
 void Print(std::FILE* out, std::string_view a, std::string_view b = "") {
   if (out == nullptr) return;
@@ -50,24 +43,23 @@ void PrintingNotifier::ProgressBegin(std::string_view title, int total) {
 void PrintingNotifier::ProgressEnd() { Print(out_, "Progress: done"); }
 
 Session::Session(SessionOptions options, std::FILE* out, const char* argv0, Notifier* notifier, FileSystem* files)
-    : options_(std::move(options)), out_(out), argv0_(argv0 != nullptr ? argv0 : ""), files_(files),
+    : options_(std::move(options)), out_(out), err_(out), argv0_(argv0 != nullptr ? argv0 : ""), files_(files),
       notifier_(notifier) {}
 
 Session::~Session() { Stop(); }
 
 std::string Session::DefaultHouseFile(const char* argv0) {
-  const std::string here = ExecutableFolder(argv0 != nullptr ? argv0 : "");
-  const std::vector<std::string> candidates = {
-      here + "/houses/" + kExampleHouse,
-      here + "/../../sim/houses/" + kExampleHouse,
+  const std::string here = ProgramFolder(argv0);
+  const std::string relative = std::string("houses/") + kExampleHouse;
+  const std::vector<std::string> trees = {
+      here + "/" + relative,
+      here + "/../../sim/" + relative,
 #ifdef QUORVEL_SOURCE_DIR
-      std::string(QUORVEL_SOURCE_DIR) + "/sim/houses/" + kExampleHouse,
+      std::string(QUORVEL_SOURCE_DIR) + "/sim/" + relative,
 #endif
   };
-  for (const std::string& c : candidates) {
-    if (access(c.c_str(), R_OK) == 0) return c;
-  }
-  return candidates.back();
+  const std::string found = FindShipped(here, relative, trees);
+  return found.empty() ? trees.back() : found;
 }
 
 bool Session::Start(std::string& error) {
@@ -84,8 +76,10 @@ bool Session::Start(std::string& error) {
     posixFiles_ = std::make_unique<PosixFileSystem>(dataHome);
     files_ = posixFiles_.get();
   }
+  // A device command is scripted: it prints its answer alone unless asked for the log.
+  std::FILE* logOut = options_.deviceCommandRequested && !options_.verbose ? nullptr : out_;
   if (notifier_ == nullptr) {
-    printingNotifier_ = std::make_unique<PrintingNotifier>(out_);
+    printingNotifier_ = std::make_unique<PrintingNotifier>(logOut);
     notifier_ = printingNotifier_.get();
   }
 
@@ -105,7 +99,9 @@ bool Session::Start(std::string& error) {
     clock_ = std::make_unique<SystemClock>();
     auto port = std::make_unique<PosixSerialPort>();
     if (options_.simulate) {
-      if (!simulator_.Start(SimProcess::Locate(argv0_.c_str()), options_.houseFile)) {
+      // The simulator gets the house this program found, so both agree on it.
+      const std::string house = options_.houseFile.empty() ? DefaultHouseFile(argv0_.c_str()) : options_.houseFile;
+      if (!simulator_.Start(SimProcess::Locate(argv0_.c_str()), house)) {
         error = simulator_.error();
         return false;
       }
@@ -117,18 +113,22 @@ bool Session::Start(std::string& error) {
   }
 
   ctx_ = std::make_unique<Context>(*clock_, *port_, *files_, *notifier_);
-  if (out_ != nullptr) {
-    printer_ = std::make_unique<LogPrinter>(out_);
+  if (logOut != nullptr) {
+    printer_ = std::make_unique<LogPrinter>(logOut);
     ctx_->log.AddSink(printer_.get());
     // The diagnostics share the printed output: each on a line of its own
     // rather than run into the next log line.
-    ctx_->diagnostics.sink = [out = out_](std::string_view text) {
+    ctx_->diagnostics.sink = [out = logOut](std::string_view text) {
       while (!text.empty() && text.front() == '\n') text.remove_prefix(1);
       while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
       if (!text.empty()) Print(out, text);
     };
   } else if (printingNotifier_ != nullptr) {
-    Silence(ctx_->diagnostics);  // a run that prints nothing
+    Silence(ctx_->diagnostics);  // a run that prints nothing, or only its answer
+  }
+  if (options_.deviceCommandRequested) {
+    deviceRun_.command = options_.deviceCommand;
+    deviceRun_.Attach(*ctx_);
   }
   LoadAtStart(*ctx_);
   WireConfigFiles(*ctx_);
@@ -150,6 +150,7 @@ void Session::Stop() {
   stopped_ = true;
   // The port first, so the modem is left alone before the files are written.
   ctx_->link.ClosePort(*ctx_);
+  deviceRun_.Detach(*ctx_);
   exitSave_ = SaveAtExit(*ctx_);
   // Each file whose last save failed, with its cause: what it held since is lost.
   const ConfigFilesState& state = ctx_->configFiles;
@@ -160,7 +161,7 @@ void Session::Stop() {
                               : state.folderError != FileError::None
                                   ? "could not create the folder: " + FileErrorText(state.folderError, state.folder)
                                   : FileErrorText(error, state.folder + "/" + ConfigFileName(i));
-    Print(out_, "quorvel: " + std::string(ConfigFileName(i)) + " was not saved: ", cause);
+    Print(err_, "quorvel: " + std::string(ConfigFileName(i)) + " was not saved: ", cause);
   }
   simulator_.Stop();
   if (printer_ != nullptr) ctx_->log.RemoveSink(printer_.get());
@@ -192,6 +193,14 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
       status = linkRun_.ok ? 0 : 1;
       break;
     }
+    if (options_.deviceCommandRequested && deviceRun_.Step(*ctx_)) {
+      if (deviceRun_.ok)
+        Print(out_, deviceRun_.report);
+      else
+        Print(err_, "quorvel: ", deviceRun_.report);
+      status = deviceRun_.ok ? 0 : 1;
+      break;
+    }
     if (virtualClock_ != nullptr) continue;
     next += std::chrono::milliseconds(kTickMillis);
     const auto now = Steady::now();
@@ -201,6 +210,10 @@ int Session::RunLoop(const volatile std::sig_atomic_t* stop) {
   }
   if (options_.linkRequested && linkRun_.phase != LinkCommandRun::Phase::kDone) {
     Print(out_, "Link not made: the run ended first");
+    status = 1;
+  }
+  if (options_.deviceCommandRequested && deviceRun_.phase != DeviceCommandRun::Phase::kDone) {
+    Print(err_, "quorvel: the run ended before ", IdText(options_.deviceCommand.id) + " answered");
     status = 1;
   }
   if (options_.untilIdle) {

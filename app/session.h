@@ -13,6 +13,7 @@
 #include "app/sim_process.h"
 #include "config/config_files.h"
 #include "engine/context.h"
+#include "engine/device_command.h"
 #include "log/log_printer.h"
 #include "platform/file_system.h"
 #include "plm/posix_serial_port.h"
@@ -96,6 +97,11 @@ class Session {
   bool started() const { return ctx_ != nullptr; }
   // The --link run: its state and report once RunLoop has ended.
   const LinkCommandRun& linkRun() const { return linkRun_; }
+  // The --on, --off or --status run: its state and answer once RunLoop has ended.
+  const DeviceCommandRun& deviceRun() const { return deviceRun_; }
+  // Where failures go (a device that did not answer, a file not saved); the
+  // output stream unless set.
+  void SetErrorStream(std::FILE* err) { err_ = err; }
 
   // The shipped example house, found beside the program or in the source tree.
   static std::string DefaultHouseFile(const char* argv0);
@@ -103,6 +109,7 @@ class Session {
  private:
   SessionOptions options_;
   std::FILE* out_;
+  std::FILE* err_;
   std::string argv0_;
 
   std::unique_ptr<Clock> clock_;
@@ -119,6 +126,7 @@ class Session {
   int64_t startMillis_ = 0;
   bool stopped_ = false;
   LinkCommandRun linkRun_;
+  DeviceCommandRun deviceRun_;
   SaveResult exitSave_;
   bool settled_ = false;
 };

@@ -20,6 +20,8 @@ struct OptionRow {
   // Values the option takes from the words after it; more than one arrive
   // joined by newlines, and cannot be given with "=".
   int valueCount = 1;
+  // Further values it takes when the next words are no options ("--on ID 50").
+  int optionalCount = 0;
 };
 
 bool ReadCount(const std::string& text, int64_t& out) {
@@ -37,6 +39,27 @@ bool ReadCount(const std::string& text, int64_t& out) {
 auto Switch(bool SessionOptions::*field) {
   return [field](SessionOptions& o, const std::string&, std::string&) {
     o.*field = true;
+    return true;
+  };
+}
+
+// --on ID [LEVEL], --off ID, --status ID: one of them per run.
+auto Device(DeviceCommandKind kind) {
+  return [kind](SessionOptions& o, const std::string& v, std::string& error) {
+    if (o.deviceCommandRequested) {
+      error = "give only one of --on, --off and --status";
+      return false;
+    }
+    const size_t nl = v.find('\n');
+    const std::string id = v.substr(0, nl);
+    const std::string level = nl == std::string::npos ? std::string() : v.substr(nl + 1);
+    const char* name = kind == DeviceCommandKind::kOn ? "--on" : kind == DeviceCommandKind::kOff ? "--off" : "--status";
+    if (!ParseDeviceCommand(kind, id, level, o.deviceCommand, error)) {
+      error = std::string(name) + ": " + error;
+      o.deviceCommandRefused = true;
+      return false;
+    }
+    o.deviceCommandRequested = true;
     return true;
   };
 }
@@ -61,7 +84,9 @@ const std::vector<OptionRow>& Rows() {
       {"--virtual-time", nullptr,
        "simulate the house in this process on a clock that moves 160 ms per tick without waiting",
        Switch(&SessionOptions::virtualTime)},
-      {"--serial", "PATH", "use the modem on this device only (also: QUORVEL_SERIAL)",
+      {"--serial", "PATH",
+       "use the modem on this device only: a path, or an adapter's name in /dev/serial/by-id as --ports lists "
+       "them (also: QUORVEL_SERIAL)",
        Text(&SessionOptions::serialPath, "the serial device")},
       {"--house", "FILE", "the house the simulator runs (default: the shipped example house)",
        Text(&SessionOptions::houseFile, "the house file")},
@@ -107,6 +132,18 @@ const std::vector<OptionRow>& Rows() {
          return true;
        },
        3},
+      {"--on", "ID [LEVEL]",
+       "switch device ID (as 2A.10.02) on, to LEVEL percent (default 100); print its new level, end",
+       Device(DeviceCommandKind::kOn), 1, 1},
+      {"--off", "ID", "switch device ID off; print its answer, end", Device(DeviceCommandKind::kOff)},
+      {"--status", "ID", "ask device ID for its level; print it, end (status 1 when it does not answer)",
+       Device(DeviceCommandKind::kStatus)},
+      {"--verbose", nullptr, "with --on, --off or --status: print the log lines as well",
+       Switch(&SessionOptions::verbose)},
+      {"--ports", nullptr, "list the serial devices present (stable by-id names and their ttys), then end",
+       Switch(&SessionOptions::listPorts)},
+      {"--paths", nullptr, "print where the device pictures, the example house and quorvel-sim are found, then end",
+       Switch(&SessionOptions::showPaths)},
       {"--screenshot", "FILE", "write a PNG of the window once the modem's link table is read, then end",
        Text(&SessionOptions::screenshotFile, "the screenshot file")},
       {"--screenshot-dialogs", "DIR",
@@ -169,6 +206,14 @@ bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std:
         if (n > 0) value += '\n';
         value += argv[++i];
       }
+      // An optional value is a word that is no option; "-5" is a bad value, not an option.
+      for (int n = 0; n < row->optionalCount && i + 1 < argc && argv[i + 1] != nullptr; ++n) {
+        const std::string next = argv[i + 1];
+        const bool option = next.size() > 1 && next[0] == '-' && (next[1] < '0' || next[1] > '9');
+        if (next.empty() || option) break;
+        value += '\n' + next;
+        ++i;
+      }
     } else if (row->value == nullptr && valueInline) {
       error = arg + " takes no value";
       return false;
@@ -179,7 +224,18 @@ bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std:
     error = "--simulate and --virtual-time each bring their own simulator; choose one";
     return false;
   }
+  if (out.deviceCommandRequested && (out.linkRequested || out.untilIdle || out.linkReport >= 0)) {
+    error = "--on, --off and --status end the run with the device's answer: give them without --link, "
+            "--until-idle or --link-report";
+    return false;
+  }
   return true;
+}
+
+std::vector<std::string> OptionNames() {
+  std::vector<std::string> names;
+  for (const OptionRow& r : Rows()) names.emplace_back(r.name);
+  return names;
 }
 
 std::string UsageText() {

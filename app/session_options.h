@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/device_command.h"
 #include "engine/link_command.h"
 
 namespace quorvel {
@@ -24,6 +25,14 @@ struct SessionOptions {
   int linkReport = -1;       // the Link Watch report (0..9) to print, -1 none
   bool linkRequested = false;  // --link: make one link, report it and end
   LinkCommand link;
+  // --on, --off, --status: switch or ask one device, print its answer and end.
+  // Such a run prints only the answer unless `verbose` asks for the log too.
+  bool deviceCommandRequested = false;
+  bool deviceCommandRefused = false;  // its id or level was malformed: the run fails with 1, not 2
+  DeviceCommand deviceCommand;
+  bool verbose = false;
+  bool listPorts = false;  // --ports: the serial devices present, then the end
+  bool showPaths = false;  // --paths: where the shipped files are found, then the end
   // With the window: a PNG of it once the modem's link table is read, or once
   // screenshotAfter seconds have passed, and then the end of the run.
   std::string screenshotFile;
@@ -50,5 +59,7 @@ bool ParseArguments(int argc, const char* const* argv, SessionOptions& out, std:
 
 // The usage text, made from the option table.
 std::string UsageText();
+// Every option's name ("--seconds"), in the table's order.
+std::vector<std::string> OptionNames();
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "app/window_run.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -17,6 +18,13 @@
 #include "views/setup/setup_dialog.h"
 
 namespace quorvel {
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/quorvel.png").arg(size), QSize(size, size));
+  return icon;
+}
 
 namespace {
 long long MillisSince(std::chrono::steady_clock::time_point t) {
@@ -65,6 +73,9 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
   QApplication::setOrganizationName(QString::fromLatin1(kSettingsCompany));
   QApplication::setApplicationName(QString::fromLatin1(kSettingsProgram));
   QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  // The desktop matches the windows to their menu entry and its icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.quorvel"));
+  QApplication::setWindowIcon(ProgramIcon());
   const bool unattended = !options.screenshotFile.empty() || !options.screenshotDialogs.empty() ||
                           !options.screenshotDir.empty() || options.startupTimes;
   notifier.modalMessages = !unattended;

@@ -2,6 +2,7 @@
 // The program with its window: the Qt application around the run object, and
 // what a run without a user does (a screenshot, the start-up times; see
 // SessionOptions).
+#include <QIcon>
 #include <chrono>
 #include <csignal>
 
@@ -23,5 +24,8 @@ int RunWindow(int& argc, char** argv, Session& session, QtNotifier& notifier,
 
 // Whether a window can be opened here: a display, or a Qt platform named.
 bool WindowPossible();
+
+// The program's icon in every size it is drawn in (built into the program).
+QIcon ProgramIcon();
 
 }  // namespace quorvel

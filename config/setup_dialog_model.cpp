@@ -42,6 +42,7 @@ void SetupDialogModel::ShowConnection(bool connected) {
 
 void SetupDialogModel::ShowPortLabel(bool open) {
   controls.portLabel = (open ? "Connected using Serial Port " : "Serial Port ") + std::to_string(options_.comPort);
+  controls.portProblem = open ? std::string() : host_.PortProblem();
 }
 
 void SetupDialogModel::ShowSunTimes() {
@@ -73,6 +74,24 @@ void SetupDialogModel::Open() {
   controls.firstFoundPort = !controls.forcePort;
   controls.portNumber = std::to_string(options_.forcedPortNumber);
   ShowSwitches();
+
+  controls.devices.clear();
+  controls.devices.push_back({kSearchEveryPortText, ""});
+  for (const SerialChoice& c : host_.SerialDevices()) {
+    if (!c.path.empty()) controls.devices.push_back(c);
+  }
+  openedDevice_ = host_.ChosenSerialDevice();
+  controls.deviceRow = 0;
+  for (size_t i = 1; i < controls.devices.size() && !openedDevice_.empty(); ++i) {
+    if (controls.devices[i].path == openedDevice_) controls.deviceRow = static_cast<int>(i);
+  }
+  if (!openedDevice_.empty() && controls.deviceRow == 0) {
+    // Unplugged, or a device no list has (the simulator's terminal): still the choice.
+    char label[600];
+    std::snprintf(label, sizeof label, kDeviceAbsentText, openedDevice_.c_str());
+    controls.devices.push_back({label, openedDevice_});
+    controls.deviceRow = static_cast<int>(controls.devices.size()) - 1;
+  }
 }
 
 void SetupDialogModel::PressConnect() {
@@ -128,6 +147,10 @@ void SetupDialogModel::ClickSwitch(uint8_t bit) {
   ShowSwitches();
 }
 
+void SetupDialogModel::SelectSerialDevice(int row) {
+  if (row >= 0 && row < static_cast<int>(controls.devices.size())) controls.deviceRow = row;
+}
+
 void SetupDialogModel::ChooseForcePort(bool force) {
   controls.forcePort = force;
   controls.firstFoundPort = !force;
@@ -157,6 +180,11 @@ bool SetupDialogModel::PressOk() {
   options_.forcePort = controls.forcePort ? 1 : 0;
   options_.forcedPortNumber = ParsePortNumber(controls.portNumber);
   StoreTimeZone(options_, controls.timeZoneRow);
+  const int row = controls.deviceRow;
+  const std::string chosen =
+      row >= 0 && row < static_cast<int>(controls.devices.size()) ? controls.devices[row].path : std::string();
+  // Only a change reaches the port: OK alone must not drop a working connection.
+  if (chosen != openedDevice_) host_.ChooseSerialDevice(chosen);
   return true;
 }
 

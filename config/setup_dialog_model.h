@@ -4,6 +4,7 @@
 // (and which ones survive Cancel) lives in the core.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "config/options_record.h"
 
@@ -19,6 +20,17 @@ inline constexpr const char* kLatitudeRefusedText =
 inline constexpr const char* kLongitudeRefusedText =
     "Longitude \"%s\" is refused: give degrees from -180 to 180, east positive, west negative "
     "(for example -93.10)";
+
+// The first row of the serial device list: no device named, the search walks the ports.
+inline constexpr const char* kSearchEveryPortText = "Search the serial ports for the modem";
+// A chosen device that is not present now keeps its row, marked so.
+inline constexpr const char* kDeviceAbsentText = "%s (not present now)";
+
+// One serial device the user may choose: what the list shows, what is opened.
+struct SerialChoice {
+  std::string label;
+  std::string path;
+};
 
 struct SunClock {
   int sunriseHour = 0;
@@ -38,6 +50,14 @@ class SetupDialogHost {
   virtual void SetConnectionIndicator(bool connected) = 0;
   virtual void RefreshSunTimes() = 0;
   virtual SunClock SunTimes() = 0;
+  // The serial devices present; the device the search keeps to now (empty:
+  // it walks the ports); and the user's new choice, kept for later runs too.
+  virtual std::vector<SerialChoice> SerialDevices() { return {}; }
+  virtual std::string ChosenSerialDevice() { return {}; }
+  virtual void ChooseSerialDevice(const std::string& path) { (void)path; }
+  // Why no port opens (denied to this user, held by another program), while
+  // that stands; empty otherwise.
+  virtual std::string PortProblem() { return {}; }
 };
 
 // The dialog's controls as the window shows them. The window writes the edits,
@@ -51,6 +71,10 @@ struct SetupControls {
   std::string longitude;      // 1004
   int timeZoneRow = -1;       // 1000; -1 when the user typed text that is no row
   std::string portNumber;     // 1015
+  std::string portProblem;    // under the port label: why the port will not open
+  // The serial devices, row 0 the search of every port; `deviceRow` the chosen one.
+  std::vector<SerialChoice> devices;
+  int deviceRow = 0;
   bool forcePort = false;     // 1016 "Force use of this Serial Port for PLM"
   bool firstFoundPort = true; // 1017 "Use Serial Port with first found PLM"
   bool discovery = false;     // 1045
@@ -83,6 +107,8 @@ class SetupDialogModel {
   // One of the four run-time switches (a runFlags bit) was clicked; it takes effect at once.
   void ClickSwitch(uint8_t bit);
   void ChooseForcePort(bool force);
+  // A row of the serial device list; it takes effect with OK.
+  void SelectSerialDevice(int row);
   // Whether the typed coordinates may be stored: a number outside -90..90
   // (latitude) or -180..180 (longitude) is refused, with `controls.error` saying why.
   bool CheckLocation();
@@ -102,6 +128,7 @@ class SetupDialogModel {
 
   OptionsRecord& options_;
   SetupDialogHost& host_;
+  std::string openedDevice_;  // the device chosen as the dialog opened
 };
 
 // The decimal value of the leading digits of a text; 0 when there are none.

@@ -144,6 +144,8 @@ std::string RunSummary(const Context& ctx) {
 std::string ProgressText(const Context& ctx) {
   if (ctx.options.userDisconnect != 0) return kProgressDisconnected;
   if (!ctx.link.Answered()) {
+    // What keeps a port shut says more than that no modem answered.
+    if (!ctx.link.Refusal().empty() && !ctx.port.IsOpen()) return ctx.link.Refusal();
     if (!ctx.link.NoModemText().empty()) return ctx.link.NoModemText();
     if (ctx.port.IsOpen())
       return Printed(kProgressAsking, ctx.port.PortName(ctx.link.OpenPortNumber()).c_str());

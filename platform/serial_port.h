@@ -36,6 +36,16 @@ class SerialPort {
   // A port number the search must keep to (the user named one device outright),
   // or 0 to walk ports 1..16.
   virtual int PinnedPort() const { return 0; }
+
+  // Why the last Open failed, as a line the user can act on (the device may
+  // not be opened by this user, another program holds it); empty when the
+  // failure needs no more words (no such device).
+  virtual std::string OpenRefusal() const { return {}; }
+  // The port numbers the search walks, 1..PortCount(): the 16 numbered ports
+  // and whatever further adapters the last Rescan found.
+  virtual int PortCount() const { return 16; }
+  // Lists the further adapters again; the search calls it as it starts each round.
+  virtual void Rescan() {}
 };
 
 }  // namespace quorvel

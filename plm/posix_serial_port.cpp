@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "plm/serial_devices.h"
+
 namespace quorvel {
 
 namespace {
@@ -52,8 +54,16 @@ std::string_view SerialDevicePath(int portNumber) {
 PosixSerialPort::~PosixSerialPort() { Close(); }
 
 std::string PosixSerialPort::PathOf(int portNumber) const {
-  if (!forcedPath_.empty()) return portNumber == 1 ? forcedPath_ : std::string();
+  const std::string& byId = byIdFolder_.empty() ? std::string(kSerialByIdFolder) : byIdFolder_;
+  if (!forcedPath_.empty()) return portNumber == 1 ? ResolveSerialName(forcedPath_, byId) : std::string();
+  if (portNumber > kSerialPortCount && portNumber <= PortCount()) return extraPaths_[portNumber - kSerialPortCount - 1];
   return std::string(SerialDevicePath(portNumber));
+}
+
+void PosixSerialPort::Rescan() {
+  extraPaths_ = ExtraSerialPaths(byIdFolder_.empty() ? std::string(kSerialByIdFolder) : byIdFolder_);
+  // The search numbers ports in a 64-bit mask: 16 extra adapters are plenty.
+  if (extraPaths_.size() > kSerialPortCount) extraPaths_.resize(kSerialPortCount);
 }
 
 std::string PosixSerialPort::PortName(int portNumber) const {
@@ -63,14 +73,20 @@ std::string PosixSerialPort::PortName(int portNumber) const {
 
 bool PosixSerialPort::Open(int portNumber) {
   if (fd_ >= 0) return true;
+  refusal_.clear();
   const std::string path = PathOf(portNumber);
   if (path.empty()) return false;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    refusal_ = OpenRefusalText(path, errno);
+    return false;
+  }
   // TIOCEXCL keeps other programs off the tty; the advisory lock also holds
   // against a privileged second opener, which TIOCEXCL lets through.
   if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 || !ConfigureLine(fd)) {
+    const int err = errno;
     ::close(fd);
+    refusal_ = OpenRefusalText(path, err);
     return false;
   }
   fd_ = fd;

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/serial_port.h"
 
@@ -24,9 +25,13 @@ class PosixSerialPort final : public SerialPort {
 
   // A device named outright (a modem on an unusual name, the simulated modem):
   // port 1 opens it, no other number opens anything, and the search keeps to 1.
-  // An empty path goes back to the numbered table.
+  // An empty path goes back to the numbered table. A bare name is an adapter
+  // of the by-id folder (or a device of /dev), looked up at each open so a
+  // replugged adapter is found under its new tty.
   void ForcePath(std::string path) { forcedPath_ = std::move(path); }
   const std::string& ForcedPath() const { return forcedPath_; }
+  // The folder of stable adapter names; tests point it at a folder of their own.
+  void SetByIdFolder(std::string folder) { byIdFolder_ = std::move(folder); }
 
   // How long one byte may wait for room in the line's output; 1000 ms unless a
   // test shortens it.
@@ -40,6 +45,11 @@ class PosixSerialPort final : public SerialPort {
   IoStatus WriteByte(uint8_t byte) override;
   std::string PortName(int portNumber) const override;
   int PinnedPort() const override { return forcedPath_.empty() ? 0 : 1; }
+  std::string OpenRefusal() const override { return refusal_; }
+  // Ports 1..16, then the by-id adapters that are none of them (as listed by
+  // the last Rescan).
+  int PortCount() const override { return kSerialPortCount + static_cast<int>(extraPaths_.size()); }
+  void Rescan() override;
 
   // The open descriptor, or -1; for reading back the line settings.
   int Descriptor() const { return fd_; }
@@ -51,6 +61,9 @@ class PosixSerialPort final : public SerialPort {
   int fd_ = -1;
   int writeTimeoutMs_ = 1000;
   std::string forcedPath_;
+  std::string byIdFolder_;  // empty: the system's
+  std::vector<std::string> extraPaths_;
+  std::string refusal_;
 };
 
 }  // namespace quorvel

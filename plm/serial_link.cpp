@@ -94,14 +94,49 @@ void SerialLink::OnModemIdentity(Context& ctx) {
   answered_ = true;
   unansweredPorts_ = 0;
   noModemText_.clear();
+  // Other ports' refusals no longer matter to anyone: the modem is found.
+  ClearRefusals();
+}
+
+int SerialLink::PortCount(const Context& ctx) const {
+  const int n = ctx.port.PortCount();
+  return n < kNumberedPorts ? kNumberedPorts : n > kMaxPorts ? kMaxPorts : n;
+}
+
+const std::string& SerialLink::Refusal() const {
+  if (!refusals_[lastRefusalPort_].empty()) return refusals_[lastRefusalPort_];
+  for (const std::string& r : refusals_) {
+    if (!r.empty()) return r;
+  }
+  return refusals_[0];
+}
+
+void SerialLink::ClearRefusals() {
+  for (std::string& r : refusals_) r.clear();
+  lastRefusalPort_ = 0;
+}
+
+void SerialLink::NoteRefusal(Context& ctx, int portNumber, const std::string& refusal) {
+  if (portNumber < 1 || portNumber > kMaxPorts) return;
+  std::string& stored = refusals_[portNumber];
+  if (refusal.empty()) {
+    stored.clear();
+    return;
+  }
+  lastRefusalPort_ = portNumber;
+  // A port the search keeps to is tried every two seconds: one line says it.
+  if (stored == refusal) return;
+  stored = refusal;
+  ctx.log.LogActivity(refusal);
 }
 
 void SerialLink::NoteUnanswered(Context& ctx, int portNumber, int pinned) {
-  if (portNumber < 1 || portNumber > 16) return;  // port 0 names no port
-  unansweredPorts_ |= 1u << portNumber;
-  constexpr uint32_t kEveryPort = 0x1FFFEu;  // ports 1..16
-  const bool searchedAll =
-      pinned != 0 ? (unansweredPorts_ & (1u << pinned)) != 0 : unansweredPorts_ == kEveryPort;
+  const int count = PortCount(ctx);
+  if (portNumber < 1 || portNumber > count) return;  // port 0 names no port
+  unansweredPorts_ |= uint64_t{1} << portNumber;
+  const uint64_t everyPort = ((uint64_t{1} << (count + 1)) - 1) & ~uint64_t{1};  // ports 1..count
+  const bool searchedAll = pinned != 0 ? (unansweredPorts_ & (uint64_t{1} << pinned)) != 0
+                                       : (unansweredPorts_ & everyPort) == everyPort;
   if (!searchedAll || !noModemText_.empty()) return;
   noModemText_ = pinned != 0 ? Format(kNoModemOnPortText, ctx.port.PortName(pinned).c_str()) : kNoModemText;
   ctx.log.LogActivity(noModemText_);
@@ -117,12 +152,24 @@ void SerialLink::Connect(Context& ctx) {
   // A new search of the user's asking: the hint comes again if it fails too.
   unansweredPorts_ = 0;
   noModemText_.clear();
+  ClearRefusals();
+}
+
+void SerialLink::PortChanged(Context& ctx) {
+  ClosePort(ctx);
+  searchPort = -1;
+  unansweredPorts_ = 0;
+  noModemText_.clear();
+  ClearRefusals();
 }
 
 void SerialLink::Search(Context& ctx) {
   if (settle_ > 0 && --settle_ == 0 && ctx.port.IsOpen()) ctx.notifier.ConnectionChanged(true, openPort_);
 
-  if (searchPort == -1) searchPort = ctx.options.comPort;
+  if (searchPort == -1) {
+    searchPort = ctx.options.comPort;
+    ctx.port.Rescan();
+  }
   if (searchPort < 0) searchPort = 0;
   // A port the user pinned: the device named outright, or the setup dialog's
   // forced port. The search then tries nothing else.
@@ -133,12 +180,18 @@ void SerialLink::Search(Context& ctx) {
     pinned = static_cast<int>(ctx.options.forcedPortNumber);
   }
   if (pinned != 0) searchPort = pinned;
-  if (searchPort > 16) {
+  if (searchPort > PortCount(ctx)) {
     // Port 0 names no port: its attempt fails and the search goes on with 1.
     searchPort = 0;
     ctx.log.ClearActivity();
-    // The hint stays the one line the cleared channel starts with.
+    // The hint stays the one line the cleared channel starts with, with what
+    // still keeps a port from opening.
     if (!noModemText_.empty()) ctx.log.LogActivity(noModemText_);
+    for (const std::string& refusal : refusals_) {
+      if (!refusal.empty()) ctx.log.LogActivity(refusal);
+    }
+    // Adapters plugged in or pulled out since the last round.
+    ctx.port.Rescan();
   }
 
   if (!ctx.port.IsOpen() && ctx.options.userDisconnect == 0) {
@@ -146,11 +199,14 @@ void SerialLink::Search(Context& ctx) {
     if (searchCounter > kAnswerTicks) {
       searchCounter = 0;
       identityLogged_ = false;
+      if (!pinnedByDevice && searchPort > kNumberedPorts)
+        ctx.log.LogActivity(Format(kExtraPortText, searchPort, ctx.port.PortName(searchPort).c_str()));
       if (OpenPort(ctx, searchPort)) {
         ctx.log.LogActivity(Format(kPortOpenText, searchPort));
-        // A device named outright is not one of the numbered ports: the
-        // user's port number stays as it was.
-        if (!pinnedByDevice) ctx.options.comPort = searchPort;
+        NoteRefusal(ctx, searchPort, {});
+        // A device named outright, or an adapter found by name, is not one of
+        // the numbered ports: the user's port number stays as it was.
+        if (!pinnedByDevice && searchPort <= kNumberedPorts) ctx.options.comPort = searchPort;
         ++searchPort;
         ctx.log.LogActivity(kSearchingText);
         static constexpr uint8_t kGetImInfo[] = {0x02, 0x60};
@@ -158,6 +214,7 @@ void SerialLink::Search(Context& ctx) {
         ctx.engine.engineState = 0;
       } else {
         ctx.log.LogActivity(Format(kPortFailText, searchPort));
+        NoteRefusal(ctx, searchPort, ctx.port.OpenRefusal());
         NoteUnanswered(ctx, searchPort, pinned);
         ++searchPort;
       }
@@ -172,7 +229,7 @@ void SerialLink::Search(Context& ctx) {
       NoteUnanswered(ctx, silent, pinned);
     }
     if (answered_ && !identityLogged_) {
-      searchPort = pinnedByDevice ? pinned : ctx.options.comPort;
+      searchPort = pinnedByDevice ? pinned : openPort_ > kNumberedPorts ? openPort_ : ctx.options.comPort;
       identityLogged_ = true;
       const PlmInfo& plm = ctx.db.plm;
       const std::string name(ProductName(plm.plmCategory, plm.plmSubcategory));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/install_paths.h"
 #include "sim/house_file.h"
 #include "sim/sim_network.h"
 
@@ -26,31 +27,21 @@ void OnSignal(int) { stopRequested = 1; }
 
 constexpr const char* kHouseName = "example_house.txt";
 
-std::string ExecutableFolder() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  path[n] = '\0';
-  std::string s(path);
-  const size_t slash = s.rfind('/');
-  return slash == std::string::npos ? "." : s.substr(0, slash);
-}
-
-// The shipped house: beside the program (an installed copy), in the source
-// tree two folders up from a build folder, or where CMake says the source is.
+// The shipped house: in the installed layout's shared folder, beside the
+// program, in the source tree two folders up from a build folder, or where
+// CMake says the source is.
 std::string DefaultHousePath() {
-  const std::string here = ExecutableFolder();
-  const std::vector<std::string> candidates = {
-      here + "/houses/" + kHouseName,
-      here + "/../../sim/houses/" + kHouseName,
+  const std::string here = quorvel::ProgramFolder();
+  const std::string relative = std::string("houses/") + kHouseName;
+  const std::vector<std::string> trees = {
+      here + "/" + relative,
+      here + "/../../sim/" + relative,
 #ifdef QUORVEL_SOURCE_DIR
-      std::string(QUORVEL_SOURCE_DIR) + "/sim/houses/" + kHouseName,
+      std::string(QUORVEL_SOURCE_DIR) + "/sim/" + relative,
 #endif
   };
-  for (const std::string& c : candidates) {
-    if (access(c.c_str(), R_OK) == 0) return c;
-  }
-  return candidates.back();
+  const std::string found = quorvel::FindShipped(here, relative, trees);
+  return found.empty() ? trees.back() : found;
 }
 
 void Usage() {

@@ -67,7 +67,41 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{{"--screenshot-after", "soon"}, false, "soon"},
                       ArgsCase{{"--virtual-time", "--until-idle"}, true, ""},
                       ArgsCase{{"--until-idle=1"}, false, "takes no value"},
-                      ArgsCase{{"/home/me/House.cfg"}, true, ""}, ArgsCase{{"House.txt"}, false, "House.txt"}));
+                      ArgsCase{{"/home/me/House.cfg"}, true, ""}, ArgsCase{{"House.txt"}, false, "House.txt"},
+                      ArgsCase{{"--virtual-time", "--on", "2a.10.02", "50"}, true, ""},
+                      ArgsCase{{"--on", "2a.10.02", "--virtual-time"}, true, ""},
+                      ArgsCase{{"--on=2a.10.02", "--verbose"}, true, ""},
+                      ArgsCase{{"--on", "2a.10.02", "half"}, false, "the level \"half\" is not a percentage"},
+                      ArgsCase{{"--on", "2a.10.02", "-5"}, false, "the level \"-5\" is not a percentage"},
+                      ArgsCase{{"--status", "2a.10"}, false, "--status: \"2a.10\" is not a device id"},
+                      ArgsCase{{"--off"}, false, "--off needs ID"},
+                      ArgsCase{{"--off", "2a.10.02", "50"}, false, "unknown option \"50\""},
+                      ArgsCase{{"--on", "2a.10.02", "--off", "2a.10.03"}, false, "only one of --on, --off and --status"},
+                      ArgsCase{{"--status", "2a.10.02", "--until-idle"}, false, "without --link, --until-idle"},
+                      ArgsCase{{"--ports"}, true, ""}, ArgsCase{{"--paths"}, true, ""}));
+
+TEST(ParseArguments, DeviceCommandsTakeTheirIdAndLevel) {
+  const char* argv[] = {"quorvel", "--simulate", "--on", "2a.10.02", "50%"};
+  SessionOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseArguments(5, argv, o, error)) << error;
+  EXPECT_TRUE(o.deviceCommandRequested);
+  EXPECT_EQ(o.deviceCommand.kind, DeviceCommandKind::kOn);
+  EXPECT_EQ(o.deviceCommand.id, InsteonId::From(0x2a, 0x10, 0x02));
+  EXPECT_EQ(o.deviceCommand.percent, 50);
+  EXPECT_FALSE(o.verbose);
+
+  // A malformed id fails the run as a device that does not answer does (status
+  // 1); an unknown option stays a mistake of the command line (status 2).
+  const char* bad[] = {"quorvel", "--status", "2a.10.9"};
+  SessionOptions b;
+  EXPECT_FALSE(ParseArguments(3, bad, b, error));
+  EXPECT_TRUE(b.deviceCommandRefused);
+  const char* unknown[] = {"quorvel", "--stat", "2a.10.02"};
+  SessionOptions u;
+  EXPECT_FALSE(ParseArguments(3, unknown, u, error));
+  EXPECT_FALSE(u.deviceCommandRefused);
+}
 
 TEST(ParseArguments, LinkTakesItsThreeWords) {
   const char* argv[] = {"quorvel", "--link", "1e.65.a2", "2A.10.01", "7", "--seconds", "5"};

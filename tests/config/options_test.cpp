@@ -126,12 +126,23 @@ class FakeHost : public SetupDialogHost {
     sun.sunriseMinute += 1;  // new sun times after each refresh
   }
   SunClock SunTimes() override { return sun; }
+  std::vector<SerialChoice> SerialDevices() override { return devices; }
+  std::string ChosenSerialDevice() override { return chosen; }
+  void ChooseSerialDevice(const std::string& path) override {
+    choices.push_back(path);
+    chosen = path;
+  }
+  std::string PortProblem() override { return problem; }
 
   bool portOpen = true;
   int closes = 0;
   int refreshes = 0;
   std::vector<bool> indicator;
   SunClock sun{6, 5, 19, 30};
+  std::vector<SerialChoice> devices;
+  std::string chosen;
+  std::vector<std::string> choices;  // what the dialog chose, in order
+  std::string problem;
 };
 
 OptionsRecord SetUpOptions() {
@@ -381,6 +392,67 @@ TEST(SetupDialog, CoordinatesOutOfRangeAreRefusedAndNothingIsStored) {
   EXPECT_TRUE(dialog.PressOk());
   EXPECT_TRUE(dialog.controls.error.empty());
   EXPECT_EQ(FixedText(o.latitude), "45:00");
+}
+
+// The serial devices by name: the list, the row of the device the search keeps
+// to, and a new choice that reaches the port only with OK and only if it changed.
+TEST(SetupDialog, TheSerialDeviceChosenByNameTakesEffectWithOk) {
+  const std::string adapter = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+  FakeHost host;
+  host.devices = {{"usb-FTDI_FT232R_A1-if00-port0 (/dev/ttyUSB0, port 1)", adapter},
+                  {"/dev/ttyS0 (port 13)", "/dev/ttyS0"}};
+  OptionsRecord o = SetUpOptions();
+  {
+    SetupDialogModel dialog(o, host);
+    dialog.Open();
+    ASSERT_EQ(dialog.controls.devices.size(), 3u);
+    EXPECT_EQ(dialog.controls.devices[0].label, kSearchEveryPortText);
+    EXPECT_EQ(dialog.controls.devices[0].path, "");
+    EXPECT_EQ(dialog.controls.deviceRow, 0);
+    dialog.SelectSerialDevice(1);
+    dialog.PressCancel();
+    EXPECT_TRUE(host.choices.empty()) << "Cancel chooses nothing";
+  }
+  {
+    SetupDialogModel dialog(o, host);
+    dialog.Open();
+    dialog.SelectSerialDevice(1);
+    dialog.SelectSerialDevice(7);  // no such row: the last good one stays
+    EXPECT_TRUE(dialog.PressOk());
+    EXPECT_EQ(host.choices, std::vector<std::string>{adapter});
+    EXPECT_EQ(o.comPort, 3) << "the options keep their port number";
+  }
+  {
+    SetupDialogModel dialog(o, host);
+    dialog.Open();
+    EXPECT_EQ(dialog.controls.deviceRow, 1);
+    EXPECT_TRUE(dialog.PressOk());
+    EXPECT_EQ(host.choices.size(), 1u) << "OK alone leaves a working connection alone";
+    dialog.SelectSerialDevice(0);
+    EXPECT_TRUE(dialog.PressOk());
+    EXPECT_EQ(host.choices.back(), "") << "back to searching the ports";
+  }
+  // A choice no list holds now (unplugged, or the simulator's terminal) keeps a row.
+  host.chosen = "/dev/pts/7";
+  SetupDialogModel dialog(o, host);
+  dialog.Open();
+  ASSERT_EQ(dialog.controls.devices.size(), 4u);
+  EXPECT_EQ(dialog.controls.devices[3].label, "/dev/pts/7 (not present now)");
+  EXPECT_EQ(dialog.controls.deviceRow, 3);
+}
+
+TEST(SetupDialog, WhyThePortWillNotOpenShowsWhileItIsShut) {
+  FakeHost host;
+  host.portOpen = false;
+  host.problem = "Permission denied on /dev/ttyUSB0: add yourself to its group dialout";
+  OptionsRecord o = SetUpOptions();
+  SetupDialogModel dialog(o, host);
+  dialog.Open();
+  EXPECT_EQ(dialog.controls.portLabel, "Serial Port 3");
+  EXPECT_EQ(dialog.controls.portProblem, host.problem);
+  host.portOpen = true;
+  dialog.RefreshConnection();
+  EXPECT_EQ(dialog.controls.portProblem, "");
 }
 
 }  // namespace

@@ -9,12 +9,17 @@
 #include <QRadioButton>
 #include <QTest>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "config/options.h"
 #include "platform/bytes.h"
 #include "views/setup/setup_dialog.h"
+#include "engine/context.h"
+#include "plm/posix_serial_port.h"
+#include "support/scratch.h"
+#include "support/test_rig.h"
 
 namespace quorvel {
 namespace {
@@ -340,6 +345,45 @@ TEST(SetupDialog, ALatitudeOutOfRangeIsRefusedWithItsReason) {
     EXPECT_FALSE(d.errorLabel->isVisible());
     EXPECT_EQ(FixedText(r.options.latitude), "45:00");
   }
+}
+
+// The dialog over the running program's own host: a port that is no serial
+// device says so under the port label, the device list offers the search and
+// the device named now, and choosing the search lets the port go and keeps
+// the choice for later runs.
+TEST(SetupDialog, ShowsWhyThePortWillNotOpenAndChoosesTheDeviceByName) {
+  testing::TempFolder dir;
+  const std::string file = dir.path() + "/not-a-tty";
+  std::ofstream(file).put('x');
+  TestClock clock;
+  PosixSerialPort port;
+  port.ForcePath(file);
+  testing::MemoryFileSystem files;
+  testing::RecordingNotifier notifier;
+  Context ctx(clock, port, files, notifier);
+  Silence(ctx.diagnostics);
+  ctx.options.comPort = 1;
+  for (int i = 0; i < 8; ++i) PortSearch(ctx);
+  ASSERT_EQ(ctx.link.Refusal(), file + " is not a serial device");
+
+  ContextSetupHost host(ctx, [](bool) {});
+  std::vector<std::string> stored;
+  host.storeChoice = [&stored](const std::string& path) { stored.push_back(path); };
+  SetupDialogModel model(ctx.options, host);
+  CSetupDialog dialog(model);
+  dialog.show();
+  EXPECT_TRUE(dialog.portProblemLabel->isVisible());
+  EXPECT_EQ(dialog.portProblemLabel->text().toStdString(), file + " is not a serial device");
+  QComboBox* box = dialog.serialDeviceBox;
+  ASSERT_GE(box->count(), 2);
+  EXPECT_EQ(box->itemText(0), QString::fromLatin1(kSearchEveryPortText));
+  EXPECT_EQ(box->itemText(box->currentIndex()).toStdString(), file) << "named outright, and there";
+  box->setCurrentIndex(0);
+  dialog.accept();
+  EXPECT_EQ(port.ForcedPath(), "");
+  EXPECT_EQ(port.PinnedPort(), 0) << "the search walks the ports again";
+  EXPECT_EQ(stored, std::vector<std::string>{""});
+  EXPECT_EQ(ctx.link.Refusal(), "") << "the old device's reason went with it";
 }
 
 }  // namespace

@@ -3,15 +3,23 @@
 #include "plm/posix_serial_port.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include "plm/serial_devices.h"
+#include "support/scratch.h"
 
 namespace quorvel {
 namespace {
@@ -159,6 +167,112 @@ TEST_F(PosixPort, AStalledLineTimesOutInsteadOfBlocking) {
   for (int i = 0; i < (1 << 21) && last == IoStatus::Ok; ++i) last = port_.WriteByte(0x55);
   EXPECT_EQ(last, IoStatus::TimedOut);
   EXPECT_TRUE(port_.IsOpen());
+}
+
+TEST_F(PosixPort, ASecondOpenerIsToldWhichProgramHoldsThePort) {
+  ASSERT_TRUE(port_.Open(1));
+  PosixSerialPort other;
+  other.ForcePath(pty_.Path());
+  EXPECT_FALSE(other.Open(1));
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  EXPECT_EQ(other.OpenRefusal(), InUseText(pty_.Path(), name + ", process " + std::to_string(getpid())));
+  port_.Close();
+  EXPECT_TRUE(other.Open(1));
+  EXPECT_EQ(other.OpenRefusal(), "") << "a port that opens has nothing to explain";
+}
+
+// The adapters of the by-id folder that are none of the numbered ports come
+// after port 16; a bare name given outright is looked up there.
+TEST_F(PosixPort, AdaptersByNameAreThePortsAfter16AndBareNamesResolve) {
+  testing::TempFolder byId;
+  const std::string name = "usb-Quorvel_Test_PLM_Q1-if00-port0";
+  std::filesystem::create_symlink(pty_.Path(), byId.path() + "/" + name);
+  PosixSerialPort search;
+  search.SetByIdFolder(byId.path());
+  EXPECT_EQ(search.PortCount(), 16) << "nothing listed before the first rescan";
+  search.Rescan();
+  EXPECT_EQ(search.PortCount(), 17);
+  EXPECT_EQ(search.PortName(17), byId.path() + "/" + name);
+  EXPECT_FALSE(search.Open(18));
+  ASSERT_TRUE(search.Open(17));
+  search.Close();
+
+  PosixSerialPort named;
+  named.SetByIdFolder(byId.path());
+  named.ForcePath(name);
+  EXPECT_EQ(named.PortName(1), byId.path() + "/" + name);
+  EXPECT_TRUE(named.Open(1));
+}
+
+TEST(PosixPortRefusals, AFileThatIsNoTtyOrNoFileAtAllIsExplainedOrNot) {
+  testing::TempFolder dir;
+  const std::string file = dir.path() + "/not-a-tty";
+  std::ofstream(file).put('x');
+  PosixSerialPort port;
+  port.ForcePath(file);
+  EXPECT_FALSE(port.Open(1));
+  EXPECT_EQ(port.OpenRefusal(), file + " is not a serial device");
+  port.ForcePath(dir.path() + "/absent");
+  EXPECT_FALSE(port.Open(1));
+  EXPECT_EQ(port.OpenRefusal(), "") << "the search's Fail line says it all";
+}
+
+// Opened as a user who may not: as root, by a child that becomes nobody; as
+// anyone else, a device of mode 000. The line names the device, its group
+// and the new login the fix needs.
+TEST(PosixPortRefusals, ADeviceThisUserMayNotOpenNamesItsGroupAndTheFix) {
+  testing::TempFolder dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const std::string device = dir.path() + "/ttyDenied";
+  std::ofstream(device).put('x');
+  if (geteuid() != 0) {
+    ASSERT_EQ(chmod(device.c_str(), 0), 0);
+    PosixSerialPort port;
+    port.ForcePath(device);
+    EXPECT_FALSE(port.Open(1));
+    const std::string text = port.OpenRefusal();
+    EXPECT_EQ(text.rfind("Permission denied on " + device + ": its mode 000", 0), 0u) << text;
+    EXPECT_NE(text.find("log out and back in"), std::string::npos) << text;
+    return;
+  }
+  const group* dialout = getgrnam("dialout");
+  const gid_t gid = dialout != nullptr ? dialout->gr_gid : 0;
+  const group* g = getgrgid(gid);
+  ASSERT_NE(g, nullptr);
+  const std::string groupName = g->gr_name;
+  ASSERT_EQ(chown(device.c_str(), 0, gid), 0);
+  ASSERT_EQ(chmod(device.c_str(), 0660), 0);
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(fds[0]);
+    std::string text;
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
+      text = "could not become nobody";
+    } else {
+      PosixSerialPort port;
+      port.ForcePath(device);
+      text = port.Open(1) ? "opened" : port.OpenRefusal();
+    }
+    const ssize_t written = write(fds[1], text.data(), text.size());
+    _exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(text.rfind("Permission denied on " + device + ": add yourself to its group " + groupName, 0), 0u)
+      << text;
+  EXPECT_NE(text.find("usermod -aG " + groupName + " "), std::string::npos) << text;
+  EXPECT_NE(text.find("log out and back in"), std::string::npos) << text;
 }
 
 TEST(PosixPortMissing, ADeviceThatDoesNotExistFailsToOpen) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -32,7 +33,8 @@ class ConnectionNotifier : public testing::RecordingNotifier {
   std::vector<int> changes;  // +n connected on n, -n closed
 };
 
-// A fake port that can be pinned, and whose writes can stall at a chosen byte.
+// A fake port that can be pinned, whose writes can stall at a chosen byte, whose
+// opens can be refused with a reason, and which can have adapters beyond 16.
 class ScriptedPort : public FakeSerialPort {
  public:
   IoStatus WriteByte(uint8_t byte) override {
@@ -40,9 +42,20 @@ class ScriptedPort : public FakeSerialPort {
     return FakeSerialPort::WriteByte(byte);
   }
   int PinnedPort() const override { return pinned; }
+  std::string OpenRefusal() const override {
+    const std::vector<int> attempts = OpenAttempts();
+    if (attempts.empty() || IsOpen()) return {};
+    const auto it = refusals.find(attempts.back());
+    return it == refusals.end() ? std::string() : it->second;
+  }
+  int PortCount() const override { return 16 + extraPorts; }
+  void Rescan() override { ++rescans; }
   int stallAt = -1;
   int writes = 0;
   int pinned = 0;
+  std::map<int, std::string> refusals;  // by port number
+  int extraPorts = 0;
+  int rescans = 0;
 };
 
 // A run with ports that open and a modem on one of them. The modem answers Get
@@ -425,6 +438,90 @@ TEST_F(Search, TheHintGoesWhenAModemAnswersAndNeedsAnotherWholeSearchToComeBack)
   ASSERT_EQ(tried.size(), 16u);
   Ticks(21);  // the last one may be a port that opened and has its time to answer
   EXPECT_EQ(ctx().link.NoModemText(), kNoModemText);
+}
+
+// A port that exists but may not be opened says why, once, in the line after
+// its "Fail"; the cleared channel of the next round starts with it again; the
+// modem's answer elsewhere puts it to rest.
+TEST_F(Search, ARefusedPortIsExplainedOnceAndAgainAfterEachWrap) {
+  const std::string denied = "Permission denied on /dev/ttyUSB0: add yourself to its group dialout";
+  ctx().options.comPort = 1;
+  port_.refusals[1] = denied;
+  modemPort_ = 0;
+  auto count = [&](const std::string& text) {
+    const std::vector<std::string> lines = Activity();
+    return std::count(lines.begin(), lines.end(), text);
+  };
+  Ticks(6);
+  EXPECT_EQ(Activity(), (std::vector<std::string>{"Serial Port On 1 : Fail", denied}));
+  EXPECT_EQ(ctx().link.Refusal(), denied);
+  Ticks(11 * 16 + 11);  // round the other ports, the wrap, port 0 and port 1 again
+  EXPECT_EQ(port_.OpenAttempts().back(), 1);
+  EXPECT_EQ(count(denied), 1) << "logged after the wrap, not again for the same refusal";
+  EXPECT_EQ(count("Serial Port On 1 : Fail"), 1);
+  EXPECT_EQ(Activity().front(), kNoModemText);
+
+  // The user joins the group; the modem answers on port 1.
+  port_.refusals.clear();
+  port_.AllowPort(1);
+  modemPort_ = 1;
+  Ticks(11 * 18 + 25);
+  ASSERT_EQ(Activity().back(), kIdentity);
+  EXPECT_EQ(ctx().link.Refusal(), "");
+}
+
+TEST_F(Search, APortKeptToIsExplainedOnceHoweverOftenItIsTried) {
+  const std::string busy = "fake1 is in use by another program (minicom, process 812)";
+  ctx().options.comPort = 3;
+  port_.pinned = 1;
+  port_.refusals[1] = busy;
+  modemPort_ = 0;
+  Ticks(200);
+  const std::vector<std::string> lines = Activity();
+  EXPECT_GT(port_.OpenAttempts().size(), 10u);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), busy), 1);
+  EXPECT_EQ(ctx().link.Refusal(), busy);
+  // Closed by the other program: the reason goes as the port opens.
+  port_.refusals.clear();
+  port_.AllowPort(1);
+  Ticks(12);
+  EXPECT_TRUE(port_.IsOpen());
+  EXPECT_EQ(ctx().link.Refusal(), "");
+}
+
+// Adapters found by name beyond the numbered ports are tried after port 16,
+// named in the log, and never stored as the options' port number.
+TEST_F(Search, AdaptersFoundByNameAreTriedAfterTheNumberedPorts) {
+  ctx().options.comPort = 15;
+  port_.extraPorts = 2;
+  port_.AllowPort(18);
+  modemPort_ = 18;
+  Ticks(6 + 11 * 2);
+  EXPECT_EQ(port_.rescans, 1) << "listed as the search starts";
+  EXPECT_EQ(Activity(), (std::vector<std::string>{"Serial Port On 15 : Fail", "Serial Port On 16 : Fail",
+                                                  "Serial Port On 17 is fake17", "Serial Port On 17 : Fail"}));
+  Ticks(11 + 25);
+  EXPECT_EQ(port_.OpenAttempts(), (std::vector<int>{15, 16, 17, 18}));
+  EXPECT_EQ(Activity().back(), kIdentity);
+  EXPECT_EQ(ctx().options.comPort, 15) << "the options file keeps a numbered port";
+
+  // Lost and found again: the search goes back to the adapter first.
+  port_.SetGone(true);
+  ctx().link.OnDeviceGone(ctx());
+  Ticks(30);
+  EXPECT_EQ(port_.OpenAttempts().back(), 18);
+  EXPECT_TRUE(port_.IsOpen());
+
+  // With nothing answering the round wraps after the last adapter, listing them again.
+  ctx_.reset();
+  port_ = ScriptedPort();
+  ctx_ = std::make_unique<Context>(clock_, port_, files_, notifier_);
+  ctx().options.comPort = 16;
+  port_.extraPorts = 1;
+  modemPort_ = 0;
+  Ticks(6 + 11 * 3);
+  EXPECT_EQ(port_.OpenAttempts(), (std::vector<int>{16, 17, 0, 1}));
+  EXPECT_EQ(port_.rescans, 2);
 }
 
 // Frames the receive side completes, as the handlers would get them.

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/install_paths.h"
+
 namespace quorvel {
 
 namespace {
@@ -75,7 +77,7 @@ std::string FindImagesFolder(const std::string& programDir, const std::string& s
   std::vector<std::string> candidates;
   // A relative program folder would name the working folder's files.
   if (!programDir.empty() && programDir.front() == '/') {
-    candidates.push_back(programDir + "/../share/quorvel/images");
+    candidates.push_back(programDir + "/" + kInstalledDataFolder + "/images");
     candidates.push_back(programDir + "/images");
   }
   if (!sourceDir.empty() && sourceDir.front() == '/') candidates.push_back(sourceDir + "/images");

@@ -12,11 +12,17 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
 
 #include "automation/sun_times.h"
 #include "config/options.h"
 #include "engine/context.h"
 #include "log/text_contrast.h"
+#include "plm/posix_serial_port.h"
+#include "plm/serial_devices.h"
 
 namespace quorvel {
 
@@ -28,6 +34,43 @@ void ContextSetupHost::SetConnectionIndicator(bool connected) {
 void ContextSetupHost::RefreshSunTimes() { quorvel::RefreshSunTimes(ctx_); }
 SunClock ContextSetupHost::SunTimes() {
   return {ctx_.sun.sunriseHour, ctx_.sun.sunriseMinute, ctx_.sun.sunsetHour, ctx_.sun.sunsetMinute};
+}
+
+std::vector<SerialChoice> ContextSetupHost::SerialDevices() {
+  std::vector<SerialChoice> out;
+  // A run on the in-process simulator has no device to choose.
+  if (dynamic_cast<PosixSerialPort*>(&ctx_.port) == nullptr) return out;
+  for (const SerialDeviceEntry& e : ListSerialDevices()) out.push_back({SerialDeviceLabel(e), e.path});
+  // The device named now (by --serial, the simulator's terminal) has a row even
+  // where no list has it; "not present" only when it is not there at all.
+  const std::string chosen = ChosenSerialDevice();
+  const bool listed = std::any_of(out.begin(), out.end(), [&](const SerialChoice& c) { return c.path == chosen; });
+  if (!chosen.empty() && !listed) {
+    struct stat st {};
+    const bool present = lstat(chosen.c_str(), &st) == 0;
+    char label[600];
+    std::snprintf(label, sizeof label, present ? "%s" : kDeviceAbsentText, chosen.c_str());
+    out.push_back({label, chosen});
+  }
+  return out;
+}
+
+std::string ContextSetupHost::ChosenSerialDevice() {
+  const auto* port = dynamic_cast<const PosixSerialPort*>(&ctx_.port);
+  return port != nullptr ? ResolveSerialName(port->ForcedPath()) : std::string();
+}
+
+void ContextSetupHost::ChooseSerialDevice(const std::string& path) {
+  auto* port = dynamic_cast<PosixSerialPort*>(&ctx_.port);
+  if (port == nullptr) return;
+  port->ForcePath(path);
+  ctx_.link.PortChanged(ctx_);
+  if (storeChoice) storeChoice(path);
+}
+
+std::string ContextSetupHost::PortProblem() {
+  if (!ctx_.link.Refusal().empty()) return ctx_.link.Refusal();
+  return ctx_.link.Answered() ? std::string() : ctx_.link.NoModemText();
 }
 
 namespace {
@@ -78,6 +121,13 @@ CSetupDialog::CSetupDialog(SetupDialogModel& model, QWidget* parent) : QDialog(p
   auto* connectionGrid = new QGridLayout(connection);
   connectButton = Tagged(new QPushButton(QStringLiteral("Connect"), connection), 1009);
   portLabel = Tagged(new QLabel(QStringLiteral("Connected"), connection), 1011);
+  portProblemLabel = new QLabel(connection);
+  portProblemLabel->setObjectName(QStringLiteral("PortProblem"));
+  portProblemLabel->setWordWrap(true);
+  portProblemLabel->hide();
+  serialDeviceBox = new QComboBox(connection);
+  serialDeviceBox->setObjectName(QStringLiteral("SerialDevice"));
+  serialDeviceBox->setToolTip(QStringLiteral("The modem's adapter by its stable name; the search keeps to it"));
   portNumberEdit = Tagged(new QLineEdit(connection), 1015);
   portNumberEdit->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), portNumberEdit));
@@ -85,9 +135,12 @@ CSetupDialog::CSetupDialog(SetupDialogModel& model, QWidget* parent) : QDialog(p
   firstFoundRadio = Tagged(new QRadioButton(QStringLiteral("Use Serial Port with first found PLM"), connection), 1017);
   connectionGrid->addWidget(connectButton, 0, 0);
   connectionGrid->addWidget(portLabel, 0, 1);
-  connectionGrid->addWidget(portNumberEdit, 1, 0);
-  connectionGrid->addWidget(forcePortRadio, 1, 1);
-  connectionGrid->addWidget(firstFoundRadio, 2, 1);
+  connectionGrid->addWidget(portProblemLabel, 1, 0, 1, 2);
+  connectionGrid->addWidget(new QLabel(QStringLiteral("Serial device"), connection), 2, 0);
+  connectionGrid->addWidget(serialDeviceBox, 2, 1);
+  connectionGrid->addWidget(portNumberEdit, 3, 0);
+  connectionGrid->addWidget(forcePortRadio, 3, 1);
+  connectionGrid->addWidget(firstFoundRadio, 4, 1);
 
   // The run-time switches.
   auto* switches = new QGroupBox(QStringLiteral("Run Time Settings"), this);
@@ -149,6 +202,7 @@ CSetupDialog::CSetupDialog(SetupDialogModel& model, QWidget* parent) : QDialog(p
   connectionTimer_.setInterval(500);
   connect(&connectionTimer_, &QTimer::timeout, this, &CSetupDialog::RefreshConnection);
   connectionTimer_.start();
+  connect(serialDeviceBox, &QComboBox::activated, this, [this](int row) { model_.SelectSerialDevice(row); });
   connect(forcePortRadio, &QRadioButton::clicked, this, [this] { model_.ChooseForcePort(true); });
   connect(firstFoundRadio, &QRadioButton::clicked, this, [this] { model_.ChooseForcePort(false); });
   const std::pair<QCheckBox*, uint8_t> bits[] = {{discoveryBox, kRunDiscovery},
@@ -177,6 +231,7 @@ void CSetupDialog::Gather() {
     c.timeZoneRow = timeZoneBox->findText(typed, Qt::MatchExactly);
   }
   c.portNumber = portNumberEdit->text().toStdString();
+  model_.SelectSerialDevice(serialDeviceBox->currentIndex());
   c.forcePort = forcePortRadio->isChecked();
   c.firstFoundPort = firstFoundRadio->isChecked();
 }
@@ -185,6 +240,7 @@ void CSetupDialog::Show(bool edits) {
   const SetupControls& c = model_.controls;
   connectButton->setText(Q(c.connectButton));
   portLabel->setText(Q(c.portLabel));
+  ShowPortProblem();
   sunLabel->setText(Q(c.sunLabel));
   timeZoneLabel->setText(Q(c.timeZoneLabel));
   const QSignalBlocker blockBoxes[] = {QSignalBlocker(discoveryBox), QSignalBlocker(linkWatchBox),
@@ -201,6 +257,12 @@ void CSetupDialog::Show(bool edits) {
     timeZoneBox->setCurrentIndex(c.timeZoneRow);
     if (c.timeZoneRow < 0) timeZoneBox->setEditText(QString());
   }
+  {
+    const QSignalBlocker block(serialDeviceBox);
+    serialDeviceBox->clear();
+    for (const SerialChoice& choice : c.devices) serialDeviceBox->addItem(Q(choice.label), Q(choice.path));
+    serialDeviceBox->setCurrentIndex(c.deviceRow);
+  }
   portNumberEdit->setText(Q(c.portNumber));
   forcePortRadio->setChecked(c.forcePort);
   firstFoundRadio->setChecked(!c.forcePort);
@@ -210,18 +272,30 @@ void CSetupDialog::RefreshConnection() {
   model_.RefreshConnection();
   connectButton->setText(Q(model_.controls.connectButton));
   portLabel->setText(Q(model_.controls.portLabel));
+  ShowPortProblem();
 }
 
-void CSetupDialog::ShowError() {
-  const SetupControls& c = model_.controls;
+void CSetupDialog::ShowPortProblem() {
+  const std::string& problem = model_.controls.portProblem;
+  PaintWarning(portProblemLabel);
+  portProblemLabel->setText(Q(problem));
+  portProblemLabel->setVisible(!problem.empty());
+}
+
+void CSetupDialog::PaintWarning(QLabel* label) {
   // The reason in a red that reads on this look's window colour.
   const QColor window = palette().color(QPalette::Window);
   const TraceColor red = ReadableOn({176, 0, 0}, {static_cast<uint8_t>(window.red()),
                                                   static_cast<uint8_t>(window.green()),
                                                   static_cast<uint8_t>(window.blue())});
-  QPalette pal = errorLabel->palette();
+  QPalette pal = label->palette();
   pal.setColor(QPalette::WindowText, QColor(red.red, red.green, red.blue));
-  errorLabel->setPalette(pal);
+  label->setPalette(pal);
+}
+
+void CSetupDialog::ShowError() {
+  const SetupControls& c = model_.controls;
+  PaintWarning(errorLabel);
   errorLabel->setText(Q(c.error));
   errorLabel->setVisible(!c.error.empty());
   QLineEdit* edit = c.errorControl == 1002 ? latitudeEdit : c.errorControl == 1004 ? longitudeEdit : nullptr;

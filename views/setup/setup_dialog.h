@@ -33,6 +33,13 @@ class ContextSetupHost final : public SetupDialogHost {
   void SetConnectionIndicator(bool connected) override;
   void RefreshSunTimes() override;
   SunClock SunTimes() override;
+  std::vector<SerialChoice> SerialDevices() override;
+  std::string ChosenSerialDevice() override;
+  void ChooseSerialDevice(const std::string& path) override;
+  std::string PortProblem() override;
+
+  // Keeps the user's device choice for later runs (the per-user settings store).
+  std::function<void(const std::string&)> storeChoice;
 
  private:
   Context& ctx_;
@@ -61,6 +68,8 @@ class CSetupDialog : public QDialog {
   QPushButton* refreshButton = nullptr;     // 1010
   QPushButton* connectButton = nullptr;     // 1009
   QLabel* portLabel = nullptr;              // 1011
+  QLabel* portProblemLabel = nullptr;       // why the port will not open
+  QComboBox* serialDeviceBox = nullptr;     // the serial devices present, by name
   QLineEdit* portNumberEdit = nullptr;      // 1015
   QRadioButton* forcePortRadio = nullptr;   // 1016
   QRadioButton* firstFoundRadio = nullptr;  // 1017
@@ -79,6 +88,8 @@ class CSetupDialog : public QDialog {
   void Show(bool edits);
   // The model's refusal: shown, and the edit it is about given the focus.
   void ShowError();
+  void ShowPortProblem();
+  void PaintWarning(QLabel* label);
 
   SetupDialogModel& model_;
   QTimer connectionTimer_;
